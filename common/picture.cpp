@@ -1,0 +1,37 @@
+#include "picture.h"
+
+#include <cstdio>
+
+uint32_t address = 0;
+uint32_t width = maxWidth;
+uint32_t height = maxHeight;
+uint8_t dakbuf[dakbufSize];
+uint8_t bmpbuf[bmpbufSize];
+
+void printAddressLine(const char *file) {
+    printf("address:0x%08X, width:%d, height:%d, output:%s\n", address, int(width), int(height),
+           file);
+}
+
+namespace {
+void scanSize(const char *arg, uint32_t &value, uint32_t limit, const char *warning) {
+    int v = int(value);
+    sscanf(arg, "%d", &v);
+    value = uint32_t(v);
+    if (value > limit)
+        puts(warning);
+}
+} // namespace
+
+void scanPictureArgs(const char *offset, const char *w, const char *h) {
+    sscanf(offset, "%x", &address);
+    scanSize(w, width, maxWidth, "parameter error : width");
+    scanSize(h, height, maxHeight, "parameter error : height");
+}
+
+void printToolUsage(const char *tool, const char *verb, const char *operands) {
+    printf("korvo firmware image %s utility  ver 0.2\n", verb);
+    printf("Syntax: %s <firmware-file> <address(hex)> <width> <height> %s\n", tool, operands);
+    printf("        or\n");
+    printf("        %s <firmware-file> -l <listfile>\n\n", tool);
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The current picture: process-wide, as each tool handles one picture at a time.
+#include <cstddef>
+#include <cstdint>
+
+constexpr uint32_t maxWidth = 128;
+constexpr uint32_t maxHeight = 160;
+constexpr uint32_t maxPixels = maxWidth * maxHeight;
+constexpr size_t dakbufSize = maxPixels * 2;
+constexpr size_t bmpbufSize = maxPixels * 4;
+
+extern uint32_t address;
+extern uint32_t width;
+extern uint32_t height;
+extern uint8_t dakbuf[dakbufSize];
+extern uint8_t bmpbuf[bmpbufSize];
+
+// True when a w x h picture fits the buffers; 0 x h and w x 0 fit (they are empty).
+inline bool pictureFits(uint32_t w, uint32_t h) { return h == 0 || w <= maxPixels / h; }
+
+// Row length of a 24-bit BMP: 3 bytes a pixel, filled to a multiple of 4.
+inline uint32_t rowBytes24(uint32_t w) { return 3 * w + (w & 3); }
+
+// Prints the line that names every picture a tool handles.
+void printAddressLine(const char *file);
+
+// Single-image mode: offset (hex), width and height (decimal) from the command
+// line. A number that does not scan leaves its value; oversize draws a warning.
+void scanPictureArgs(const char *offset, const char *w, const char *h);
+
+void printToolUsage(const char *tool, const char *verb, const char *operands);

@@ -1,0 +1,22 @@
+#include <cstdio>
+
+#include "bmp.h"
+#include "kvpull.h"
+#include "picture.h"
+
+void writeBMP(const char *path) {
+    fillBmpHeader(uint32_t(bpp));
+    uint8_t header[bmpHeaderSize];
+    storeBmpHeader(bmpFileHeader, bmpInfoHeader, header);
+    FILE *out = fopen(path, "wb");
+    if (!out) {
+        puts("output file open failed.");
+        return;
+    }
+    const size_t imageSize = bmpInfoHeader.biSizeImage;
+    bool ok = fwrite(header, 1, sizeof header, out) == sizeof header;
+    ok = fwrite(bmpbuf, 1, imageSize, out) == imageSize && ok;
+    ok = fclose(out) == 0 && ok;
+    if (!ok)
+        puts("output file write failed.");
+}

@@ -1,0 +1,61 @@
+#include <cstdio>
+
+#include "kvpull.h"
+#include "picture.h"
+
+namespace {
+
+void printUsage() { printToolUsage("kvpull", "get", "<output-file(.bmp)> [-b bpp]"); }
+
+void pullSingle(FILE *firmware, char **argv) {
+    scanPictureArgs(argv[2], argv[3], argv[4]);
+    printAddressLine(argv[5]);
+    if (readDakData(firmware)) {
+        expandPicture();
+        writeBMP(argv[5]);
+    }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    if (argc < 3) {
+        printUsage();
+        return 1;
+    }
+    const bool listMode = argv[2][0] == '-' && argv[2][1] == 'l';
+    if (argv[2][0] == '-' && !listMode) {
+        printf("unknown option :%s\n", argv[2]);
+        return 1;
+    }
+    if (argc < (listMode ? 4 : 6)) {
+        printUsage();
+        return 1;
+    }
+    if (argc >= 8 && argv[6][0] == '-' && argv[6][1] == 'b') {
+        int depth = 0;
+        sscanf(argv[7], "%d", &depth);
+        if (depth != 24 && depth != 32) {
+            printf("unsupported bpp value:%s\n", argv[7]);
+            return 1;
+        }
+        bpp = depth;
+        printf("set bpp:%d\n", bpp);
+    }
+    FILE *firmware = fopen(argv[1], "rb");
+    if (!firmware) {
+        puts("firmware file open failed.");
+        return 1;
+    }
+    if (listMode) {
+        if (!pullList(argv[3], firmware)) {
+            fclose(firmware);
+            return 1;
+        }
+    } else {
+        pullSingle(firmware, argv);
+    }
+    if (fclose(firmware) != 0)
+        puts("input file close failed.");
+    return 0;
+}
