@@ -1,0 +1,51 @@
+"""Builds the files the end-to-end suites feed the tools, independently of the tools' code."""
+import os
+import struct
+import subprocess
+
+PULL, PUSH = os.environ["KVPULL"], os.environ["KVPUSH"]
+WINDOW = 0x54DF26
+FW_SIZE = 0x9E6F56 + 40960
+
+
+def run(tool, *args):
+    p = subprocess.run([tool, *args], capture_output=True, text=True)
+    return p.stdout, p.returncode
+
+
+def device_values(w, h, seed=0):
+    """Asymmetric device picture: every pixel differs, some with bit 15 set."""
+    return [(i * 40503 + 7 + seed) & 0xFFFF for i in range(w * h)]
+
+
+def pack_device(values):
+    return struct.pack("<%dH" % len(values), *values)
+
+
+def unpack_device(data, n, offset=0):
+    return list(struct.unpack_from("<%dH" % n, data, offset))
+
+
+def firmware(path, size=FW_SIZE):
+    data = bytes((i * 131 + (i >> 9)) & 0xFF for i in range(256)) * (size // 256 + 1)
+    with open(path, "wb") as f:
+        f.write(data[:size])
+    return data[:size]
+
+
+def bmp(w, h, bits, values, **fields):
+    """A BMP as the BMP format defines it, from device values; fields override header words."""
+    row = (bits // 8 * w + 3) & ~3
+    rows = b""
+    for y in reversed(range(h)):
+        line = b""
+        for v in values[y * w:(y + 1) * w]:
+            b, g, r = (v & 31) << 3, (v >> 5 & 31) << 3, (v >> 10 & 31) << 3
+            line += bytes([b, g, r] + [0] * (bits == 32))
+        rows += line.ljust(row, b"\0")
+    f = dict(type=b"BM", size=54 + len(rows), off=54, info=40, width=w, height=h, planes=1, bits=bits,
+             comp=0, image=len(rows))
+    f.update(fields)
+    head = struct.pack("<2sIHHIIiiHHIIiiII", f["type"], f["size"], 0, 0, f["off"], f["info"],
+                       f["width"], f["height"], f["planes"], f["bits"], f["comp"], f["image"], 0, 0, 0, 0)
+    return head + rows
