@@ -16,8 +16,10 @@ constexpr uint32_t maskBytes = 12; // red, green, blue masks after the 40-byte h
 const char *checkHeader(const uint8_t *masks) {
     const BmpFileHeader &fh = bmpFileHeader;
     const BmpInfoHeader &ih = bmpInfoHeader;
-    if (fh.bfType != bmpMagic || ih.biSize < bmpInfoSize)
+    if (fh.bfType != bmpMagic)
         return "not a bmp file.";
+    if (ih.biSize < bmpInfoSize)
+        return "unsupported bmp header.";
     if (ih.biBitCount != 24 && ih.biBitCount != 32)
         return "unsupported bitcount.";
     if (ih.biCompression == bmpBitFields && ih.biBitCount == 32) {

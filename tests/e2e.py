@@ -185,7 +185,7 @@ class Push(InTempDir):
         huge = 0xFFFFFFFF
         rows = [
             (b"", "bmp header read failed."), (good[:53], "bmp header read failed."),
-            (b"XY" + good[2:], "not a bmp file."), (bmp(5, 3, 24, v, info=12), "not a bmp file."),
+            (b"XY" + good[2:], "not a bmp file."), (bmp(5, 3, 24, v, info=12), "unsupported bmp header."),
             *((bmp(5, 3, b, v), "unsupported bitcount.") for b in (1, 4, 8, 16)),
             *((bmp(5, 3, 24, v, comp=c), "unsupported compression.") for c in (1, 2, 3, 4)),
             (bmp(5, 3, 32, v, comp=3, off=66)[:54] + masks(0xFF, 0xFF00, 0xFF0000) + good[54:], "unsupported bit fields."),
