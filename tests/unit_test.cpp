@@ -26,10 +26,12 @@ void fillPicture(uint32_t w, uint32_t h) {
 }
 
 TEST(Pixel, ExpandsAndPacksEachChannel) {
-    struct { uint32_t v; uint8_t b, g, r; } rows[] = {
-        {0x001F, 248, 0, 0}, {0x03E0, 0, 248, 0}, {0x7C00, 0, 0, 248},
-        {0x7FFF, 248, 248, 248}, {0x8000, 0, 0, 0}, {0x0421, 8, 8, 8}};
-    for (const auto& r : rows) {
+    struct {
+        uint32_t v;
+        uint8_t b, g, r;
+    } rows[] = {{0x001F, 248, 0, 0},     {0x03E0, 0, 248, 0}, {0x7C00, 0, 0, 248},
+                {0x7FFF, 248, 248, 248}, {0x8000, 0, 0, 0},   {0x0421, 8, 8, 8}};
+    for (const auto &r : rows) {
         EXPECT_EQ(blueOf(r.v), r.b) << r.v;
         EXPECT_EQ(greenOf(r.v), r.g) << r.v;
         EXPECT_EQ(redOf(r.v), r.r) << r.v;
@@ -46,7 +48,7 @@ TEST(Convert, RowsRunBottomUpWithZeroFill) {
     fillPicture(5, 2);
     convert24();
     for (uint32_t y = 0; y < 2; y++) {
-        const uint8_t* row = bmpbuf + (1 - y) * 16; // rows of 16 bytes at width 5
+        const uint8_t *row = bmpbuf + (1 - y) * 16; // rows of 16 bytes at width 5
         for (uint32_t x = 0; x < 5; x++) {
             const uint32_t v = sampleValue(y * 5 + x);
             EXPECT_EQ(row[3 * x], blueOf(v));
@@ -79,15 +81,16 @@ TEST(Convert, RoundTripGivesBackEveryValueWithoutBit15) {
 }
 
 TEST(Bmp, HeaderLayoutAndSizes) {
-    struct { uint32_t w, h, bits, imageSize; } rows[] = {
-        {5, 2, 24, 32}, {3, 1, 32, 12}, {128, 160, 24, 384 * 160}, {128, 160, 32, 81920}};
-    for (const auto& r : rows) {
+    struct {
+        uint32_t w, h, bits, imageSize;
+    } rows[] = {{5, 2, 24, 32}, {3, 1, 32, 12}, {128, 160, 24, 384 * 160}, {128, 160, 32, 81920}};
+    for (const auto &r : rows) {
         width = r.w;
         height = r.h;
         fillBmpHeader(r.bits);
         uint8_t bytes[bmpHeaderSize];
         storeBmpHeader(bmpFileHeader, bmpInfoHeader, bytes);
-        EXPECT_EQ(std::string(reinterpret_cast<char*>(bytes), 2), "BM");
+        EXPECT_EQ(std::string(reinterpret_cast<char *>(bytes), 2), "BM");
         EXPECT_EQ(getLe32(bytes + 2), 54 + r.imageSize);
         EXPECT_EQ(getLe32(bytes + 10), 54u);
         EXPECT_EQ(getLe32(bytes + 14), 40u);
@@ -107,7 +110,12 @@ TEST(Bmp, HeaderLayoutAndSizes) {
 
 TEST(ListLine, ScansFieldsAndCarriesThemOver) {
     const std::string longName(128, 'n');
-    struct { std::string line; ListLine kind; uint32_t address, w, h; const char* name; } rows[] = {
+    struct {
+        std::string line;
+        ListLine kind;
+        uint32_t address, w, h;
+        const char *name;
+    } rows[] = {
         {"\n", listNoName, 0, 128, 160, ""},
         {"0x00550000 0x0000 12 34\n", listNoName, 0, 128, 160, ""},
         {"0x0054DF26 0x0000 128 160 title\n", listEntry, 0x54DF26, 128, 160, "title"},
@@ -125,7 +133,7 @@ TEST(ListLine, ScansFieldsAndCarriesThemOver) {
     width = 128;
     height = 160;
     listName[0] = '\0';
-    for (const auto& r : rows) {
+    for (const auto &r : rows) {
         EXPECT_EQ(scanListLine(r.line.c_str()), r.kind) << r.line;
         EXPECT_EQ(address, r.address) << r.line;
         EXPECT_EQ(width, r.w) << r.line;
@@ -134,8 +142,8 @@ TEST(ListLine, ScansFieldsAndCarriesThemOver) {
     }
 }
 
-std::vector<std::string> readLines(const std::string& text) {
-    FILE* f = tmpfile();
+std::vector<std::string> readLines(const std::string &text) {
+    FILE *f = tmpfile();
     fwrite(text.data(), 1, text.size(), f);
     rewind(f);
     std::vector<std::string> lines;
