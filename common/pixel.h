@@ -12,12 +12,18 @@
 
 #include "le.h"
 
-inline uint8_t blueOf(uint32_t v) { return uint8_t((v & 0x1F) << 3); }
-inline uint8_t greenOf(uint32_t v) { return uint8_t(((v >> 5) & 0x1F) << 3); }
-inline uint8_t redOf(uint32_t v) { return uint8_t(((v >> 10) & 0x1F) << 3); }
+// Blue, green and red in bytes 0, 1 and 2 of a little-endian word; byte 3 is 0.
+inline uint32_t expandPixel(uint32_t v) {
+    return (v & 0x001F) << 3 | (v & 0x03E0) << 6 | (v & 0x7C00) << 9;
+}
 
 inline uint32_t packPixel(uint32_t blue, uint32_t green, uint32_t red) {
     return (red >> 3) << 10 | (green >> 3) << 5 | blue >> 3;
+}
+
+// The same from blue, green, red in bytes 0, 1, 2 of a word; byte 3 is ignored.
+inline uint32_t packWord(uint32_t bgr) {
+    return (bgr >> 3 & 0x001F) | (bgr >> 6 & 0x03E0) | (bgr >> 9 & 0x7C00);
 }
 
 inline uint32_t getPixel(const uint8_t *p) { return getLe16(p); }

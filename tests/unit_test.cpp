@@ -32,9 +32,7 @@ TEST(Pixel, ExpandsAndPacksEachChannel) {
     } rows[] = {{0x001F, 248, 0, 0},     {0x03E0, 0, 248, 0}, {0x7C00, 0, 0, 248},
                 {0x7FFF, 248, 248, 248}, {0x8000, 0, 0, 0},   {0x0421, 8, 8, 8}};
     for (const auto &r : rows) {
-        EXPECT_EQ(blueOf(r.v), r.b) << r.v;
-        EXPECT_EQ(greenOf(r.v), r.g) << r.v;
-        EXPECT_EQ(redOf(r.v), r.r) << r.v;
+        EXPECT_EQ(expandPixel(r.v), r.b | r.g << 8 | r.r << 16) << r.v;
         EXPECT_EQ(packPixel(r.b, r.g, r.r), r.v & 0x7FFF) << r.v;
     }
     EXPECT_EQ(packPixel(255, 255, 255), 0x7FFFu);
@@ -51,9 +49,7 @@ TEST(Convert, RowsRunBottomUpWithZeroFill) {
         const uint8_t *row = bmpbuf + (1 - y) * 16; // rows of 16 bytes at width 5
         for (uint32_t x = 0; x < 5; x++) {
             const uint32_t v = sampleValue(y * 5 + x);
-            EXPECT_EQ(row[3 * x], blueOf(v));
-            EXPECT_EQ(row[3 * x + 1], greenOf(v));
-            EXPECT_EQ(row[3 * x + 2], redOf(v));
+            EXPECT_EQ(getLe32(row + 3 * x) & 0xFFFFFF, expandPixel(v));
         }
         EXPECT_EQ(row[15], 0);
     }
