@@ -8,6 +8,13 @@ uint32_t height = maxHeight;
 uint8_t dakbuf[dakbufSize];
 uint8_t bmpbuf[bmpbufSize];
 
+FILE *openBlockFile(const char *path, const char *mode) {
+    FILE *file = fopen(path, mode);
+    if (file)
+        setvbuf(file, nullptr, _IONBF, 0);
+    return file;
+}
+
 void printAddressLine(const char *file) {
     printf("address:0x%08X, width:%d, height:%d, output:%s\n", address, int(width), int(height),
            file);

@@ -2,6 +2,7 @@
 // The current picture: process-wide, as each tool handles one picture at a time.
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 constexpr uint32_t maxWidth = 128;
 constexpr uint32_t maxHeight = 160;
@@ -20,6 +21,11 @@ inline bool pictureFits(uint32_t w, uint32_t h) { return h == 0 || w <= maxPixel
 
 // Row length of a 24-bit BMP: 3 bytes a pixel, filled to a multiple of 4.
 inline uint32_t rowBytes24(uint32_t w) { return 3 * w + (w & 3); }
+
+// Opens a firmware or BMP file without a stream buffer: pictures move in
+// whole blocks at known offsets, where a buffer only adds a copy and makes
+// every seek read the block around its target.
+FILE *openBlockFile(const char *path, const char *mode);
 
 // Prints the line that names every picture a tool handles.
 void printAddressLine(const char *file);

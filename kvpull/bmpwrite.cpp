@@ -8,7 +8,7 @@ void writeBMP(const char *path) {
     fillBmpHeader(uint32_t(bpp));
     uint8_t header[bmpHeaderSize];
     storeBmpHeader(bmpFileHeader, bmpInfoHeader, header);
-    FILE *out = fopen(path, "wb");
+    FILE *out = openBlockFile(path, "wb");
     if (!out) {
         puts("output file open failed.");
         return;

@@ -9,31 +9,23 @@
 
 int32_t bpp = 24;
 
-void convert24() {
+PIXEL_LOOP void convert24() {
     const uint32_t w = width, h = height, rowBytes = rowBytes24(w);
     for (uint32_t y = 0; y < h; y++) {
         const uint8_t *in = dakbuf + size_t(y) * w * 2;
         uint8_t *out = bmpbuf + size_t(h - 1 - y) * rowBytes;
-        uint32_t x = 0;
-        // Four pixels make twelve bytes, stored as three words.
-        for (; x + 4 <= w; x += 4, in += 8, out += 12) {
-            const uint32_t p0 = expandPixel(getPixel(in)), p1 = expandPixel(getPixel(in + 2));
-            const uint32_t p2 = expandPixel(getPixel(in + 4)), p3 = expandPixel(getPixel(in + 6));
-            putLe32(out, p0 | p1 << 24);
-            putLe32(out + 4, p1 >> 8 | p2 << 16);
-            putLe32(out + 8, p2 >> 16 | p3 << 8);
-        }
-        for (; x < w; x++, in += 2, out += 3) {
-            const uint32_t p = expandPixel(getPixel(in));
-            putLe16(out, p);
-            out[2] = uint8_t(p >> 16);
+        for (size_t x = 0; x < w; x++) {
+            const uint32_t p = expandPixel(getPixel(in + 2 * x));
+            out[3 * x] = uint8_t(p);
+            out[3 * x + 1] = uint8_t(p >> 8);
+            out[3 * x + 2] = uint8_t(p >> 16);
         }
         // Zero fill keeps the output the same for the same input.
-        memset(out, 0, rowBytes - 3 * w);
+        memset(out + 3 * w, 0, rowBytes - 3 * w);
     }
 }
 
-void convert32() {
+PIXEL_LOOP void convert32() {
     const uint32_t w = width, h = height;
     for (uint32_t y = 0; y < h; y++) {
         const uint8_t *in = dakbuf + size_t(y) * w * 2;

@@ -42,7 +42,7 @@ int main(int argc, char **argv) {
         bpp = depth;
         printf("set bpp:%d\n", bpp);
     }
-    FILE *firmware = fopen(argv[1], "rb");
+    FILE *firmware = openBlockFile(argv[1], "rb");
     if (!firmware) {
         puts("firmware file open failed.");
         return 1;

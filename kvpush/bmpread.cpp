@@ -81,7 +81,7 @@ int32_t readPixels(FILE *in) {
 } // namespace
 
 int32_t readBMP(const char *path) {
-    FILE *in = fopen(path, "rb");
+    FILE *in = openBlockFile(path, "rb");
     if (!in) {
         printf("file open failed : %s.\n", path);
         return 0;

@@ -10,7 +10,7 @@ int main(int argc, char **argv) {
         printToolUsage("kvpush", "put", "<input-file(.bmp)>");
         return 1;
     }
-    FILE *firmware = fopen(argv[1], "rb+");
+    FILE *firmware = openBlockFile(argv[1], "rb+");
     if (!firmware) {
         puts("firmware file open failed.");
         return 1;

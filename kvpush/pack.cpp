@@ -8,31 +8,20 @@
 
 namespace {
 
-void pack24(uint32_t w, uint32_t h) {
-    const uint32_t rowBytes = rowBytes24(w);
+// The pixel size is a constant in each caller, so each loop is built for it.
+inline void pack(uint32_t w, uint32_t h, uint32_t pixelBytes, uint32_t rowBytes) {
     for (uint32_t y = 0; y < h; y++) {
         const uint8_t *in = bmpbuf + size_t(h - 1 - y) * rowBytes;
         uint8_t *out = dakbuf + size_t(y) * w * 2;
-        uint32_t x = 0;
-        // Twelve bytes, loaded as three words, hold four pixels.
-        for (; x + 4 <= w; x += 4, in += 12, out += 8) {
-            const uint32_t a = getLe32(in), b = getLe32(in + 4), c = getLe32(in + 8);
-            putLe32(out, packWord(a) | packWord(a >> 24 | b << 8) << 16);
-            putLe32(out + 4, packWord(b >> 16 | c << 16) | packWord(c >> 8) << 16);
+        for (size_t x = 0; x < w; x++) {
+            const uint8_t *p = in + pixelBytes * x;
+            putPixel(out + 2 * x, packPixel(p[0], p[1], p[2]));
         }
-        for (; x < w; x++, in += 3, out += 2)
-            putPixel(out, packPixel(in[0], in[1], in[2]));
     }
 }
 
-void pack32(uint32_t w, uint32_t h) {
-    for (uint32_t y = 0; y < h; y++) {
-        const uint8_t *in = bmpbuf + size_t(h - 1 - y) * w * 4;
-        uint8_t *out = dakbuf + size_t(y) * w * 2;
-        for (size_t x = 0; x < w; x++)
-            putPixel(out + 2 * x, packWord(getLe32(in + 4 * x)));
-    }
-}
+PIXEL_LOOP void pack24(uint32_t w, uint32_t h) { pack(w, h, 3, rowBytes24(w)); }
+PIXEL_LOOP void pack32(uint32_t w, uint32_t h) { pack(w, h, 4, 4 * w); }
 
 } // namespace
 
