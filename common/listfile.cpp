@@ -65,6 +65,9 @@ bool runList(const char *listPath, FILE *firmware, void (*entry)(FILE *, const c
         snprintf(path, sizeof path, "%s.bmp", listName);
         entry(firmware, path);
     }
+    // A read error ends the list like its end would; say so rather than stop silently.
+    if (ferror(list))
+        puts("list file read failed.");
     if (fclose(list) != 0)
         puts("list file close failed.");
     return true;

@@ -48,6 +48,7 @@ class Pull(InTempDir):
             (("fw.bin", "54DF26", "128", "160"), PULL_USAGE, 1, None),
             (("fw.bin", "-l"), PULL_USAGE, 1, None),
             (("fw.bin", "-l", "none.lst"), "list file open failed.\n", 1, None),
+            (("fw.bin", "-l", "."), "list file read failed.\n", 0, None),
             (("none", "54DF26", "128", "160", "o.bmp", "-b", "16"), "unsupported bpp value:16\n", 1, None),
             (("none", "54DF26", "128", "160", "o.bmp"), "firmware file open failed.\n", 1, None),
             (("fw.bin", "54DF26", "128", "160", "o.bmp"), a, 0, 54 + 384 * 160),
