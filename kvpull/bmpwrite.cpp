@@ -1,10 +1,18 @@
 #include <cstdio>
+#include <cstring>
 
 #include "bmp.h"
 #include "kvpull.h"
 #include "picture.h"
 
+const char *firmwarePath = nullptr;
+
 void writeBMP(const char *path) {
+    // Opening for writing would empty the firmware file: a typo must not cost it.
+    if (firmwarePath && strcmp(path, firmwarePath) == 0) {
+        puts("output file is the firmware file.");
+        return;
+    }
     fillBmpHeader(uint32_t(bpp));
     uint8_t header[bmpHeaderSize];
     storeBmpHeader(bmpFileHeader, bmpInfoHeader, header);

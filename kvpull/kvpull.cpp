@@ -42,6 +42,7 @@ int main(int argc, char **argv) {
         bpp = depth;
         printf("set bpp:%d\n", bpp);
     }
+    firmwarePath = argv[1];
     FILE *firmware = openBlockFile(argv[1], "rb");
     if (!firmware) {
         puts("firmware file open failed.");

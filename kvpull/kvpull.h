@@ -2,7 +2,8 @@
 #include <cstdint>
 #include <cstdio>
 
-extern int32_t bpp; // 24 or 32
+extern int32_t bpp;              // 24 or 32
+extern const char *firmwarePath; // as typed, so no BMP is written over it
 
 // Reads the current picture from the firmware file into dakbuf; false, after
 // one line of explanation, when nothing usable was read.

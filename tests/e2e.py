@@ -64,6 +64,7 @@ class Pull(InTempDir):
             (("fw.bin", "9E6F57", "128", "160", "o.bmp"), addr(0x9E6F57, 128, 160, "o.bmp") + "input file read failed.\n", 0, None),
             (("fw.bin", "54DF26", "1", "1", "/dev/full"), addr(WINDOW, 1, 1, "/dev/full") + "output file write failed.\n", 0, None),
             (("fw.bin", "54DF26", "1", "1", "no/dir.bmp"), addr(WINDOW, 1, 1, "no/dir.bmp") + "output file open failed.\n", 0, None),
+            (("fw.bin", "54DF26", "1", "1", "fw.bin"), addr(WINDOW, 1, 1, "fw.bin") + "output file is the firmware file.\n", 0, None),
         ]
         for args, out, status, size in rows:
             with self.subTest(args=args):
@@ -71,6 +72,7 @@ class Pull(InTempDir):
                     os.remove("o.bmp")
                 self.assertEqual(run(PULL, *args), (out, status))
                 self.assertEqual(os.path.getsize("o.bmp") if os.path.exists("o.bmp") else None, size)
+        self.assertEqual(self.read("fw.bin"), self.fw)
 
     def test_pixels_of_an_odd_picture(self):
         values = device_values(5, 3)
