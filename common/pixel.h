@@ -15,7 +15,7 @@
 // The pixel loops are built for the baseline processor and, where the
 // compiler and C library can pick a version at load time, also for SSSE3 and
 // AVX2, whose byte shuffles make them several times faster.
-#if defined(__x86_64__) && defined(__GNUC__) && defined(__linux__)
+#if defined(__x86_64__) && defined(__GNUC__) && defined(__GLIBC__)
 #define PIXEL_LOOP __attribute__((target_clones("default", "ssse3", "avx2")))
 #else
 #define PIXEL_LOOP
