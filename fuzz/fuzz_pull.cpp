@@ -10,13 +10,13 @@
 #include "pixel.h"
 
 namespace {
-std::string firmwarePath, bmpPath;
+std::string devicePath, bmpPath;
 uint8_t original[dakbufSize];
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     silenceStdout();
-    firmwarePath = fuzzPath("pull.fw");
+    devicePath = fuzzPath("pull.fw");
     bmpPath = fuzzPath("pull.bmp");
     return 0;
 }
@@ -26,13 +26,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     if (size < 3)
         return 0;
-    writeWhole(firmwarePath, data + 3, size - 3);
+    writeWhole(devicePath, data + 3, size - 3);
     address = 0;
     width = data[0] | (data[2] & 1u) << 8;
     height = data[1] | (data[2] & 2u) << 7;
     bpp = data[2] & 4 ? 32 : 24;
     remove(bmpPath.c_str());
-    FILE *firmware = fopen(firmwarePath.c_str(), "rb");
+    FILE *firmware = fopen(devicePath.c_str(), "rb");
     const bool read = readDakData(firmware);
     fclose(firmware);
     if (read != (pictureFits(width, height) && width * height != 0 &&
