@@ -35,10 +35,3 @@ void scanPictureArgs(const char *offset, const char *w, const char *h) {
     scanSize(w, width, maxWidth, "parameter error : width");
     scanSize(h, height, maxHeight, "parameter error : height");
 }
-
-void printToolUsage(const char *tool, const char *verb, const char *operands) {
-    printf("korvo firmware image %s utility  ver 0.2\n", verb);
-    printf("Syntax: %s <firmware-file> <address(hex)> <width> <height> %s\n", tool, operands);
-    printf("        or\n");
-    printf("        %s <firmware-file> -l <listfile>\n\n", tool);
-}

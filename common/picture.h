@@ -33,5 +33,3 @@ void printAddressLine(const char *file);
 // Single-image mode: offset (hex), width and height (decimal) from the command
 // line. A number that does not scan leaves its value; oversize draws a warning.
 void scanPictureArgs(const char *offset, const char *w, const char *h);
-
-void printToolUsage(const char *tool, const char *verb, const char *operands);

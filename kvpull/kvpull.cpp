@@ -5,7 +5,14 @@
 
 namespace {
 
-void printUsage() { printToolUsage("kvpull", "get", "<output-file(.bmp)> [-b bpp]"); }
+void printUsage() {
+    puts("korvo firmware image get utility  ver 0.2");
+    puts("Syntax: kvpull <firmware-file> <address(hex)> <width> <height> <output-file(.bmp)> "
+         "[-b bpp]");
+    puts("        or");
+    puts("        kvpull <firmware-file> -l <listfile>");
+    puts("");
+}
 
 void pullSingle(FILE *firmware, char **argv) {
     scanPictureArgs(argv[2], argv[3], argv[4]);

@@ -3,11 +3,21 @@
 #include "kvpush.h"
 #include "picture.h"
 
+namespace {
+void printUsage() {
+    puts("korvo firmware image put utility  ver 0.2");
+    puts("Syntax: kvpush <firmware-file> <address(hex)> <width> <height> <input-file(.bmp)>");
+    puts("        or");
+    puts("        kvpush <firmware-file> -l <listfile>");
+    puts("");
+}
+} // namespace
+
 int main(int argc, char **argv) {
     const bool listMode = argc >= 3 && argv[2][0] == '-' && argv[2][1] == 'l';
     // Any other option is taken as the offset, but never without the operands.
     if (argc < (listMode ? 4 : 6)) {
-        printToolUsage("kvpush", "put", "<input-file(.bmp)>");
+        printUsage();
         return 1;
     }
     FILE *firmware = openBlockFile(argv[1], "rb+");
