@@ -29,7 +29,7 @@ enum : uint32_t {
 } // namespace
 
 void fillBmpHeader(uint32_t bitCount) {
-    uint32_t imageSize = bitCount == 32 ? width * height * 4 : rowBytes24(width) * height;
+    const uint32_t imageSize = bmpImageSize(bitCount, width, height);
     bmpFileHeader = {bmpMagic, bmpHeaderSize + imageSize, 0, 0, bmpHeaderSize};
     bmpInfoHeader = {bmpInfoSize,
                      int32_t(width),

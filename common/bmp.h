@@ -25,11 +25,28 @@ struct BmpInfoHeader {
     uint32_t biClrImportant;
 };
 
-constexpr uint32_t bmpHeaderSize = 54;
+constexpr uint32_t bmpFileHeaderSize = 14;
 constexpr uint32_t bmpInfoSize = 40;
+constexpr uint32_t bmpHeaderSize = bmpFileHeaderSize + bmpInfoSize;
 constexpr uint16_t bmpMagic = 0x4D42; // "BM"
 constexpr uint32_t bmpRgb = 0;        // uncompressed
 constexpr uint32_t bmpBitFields = 3;  // channel masks follow the 40-byte header
+constexpr uint32_t bmpMaskBytes = 12; // red, green and blue masks of bmpBitFields
+
+// The two pixel sizes both tools handle: 24 bits (blue, green, red) and 32
+// (blue, green, red, 0).
+inline bool isBmpBitCount(uint32_t bitCount) { return bitCount == 24 || bitCount == 32; }
+
+// Rows are padded to a multiple of 4 bytes. At 24 bits, 3w + (w & 3) is that
+// multiple, since 3w + w is one; 32-bit rows need no fill.
+inline uint32_t bmpRowBytes(uint32_t bitCount, uint32_t w) {
+    return bitCount == 32 ? 4 * w : 3 * w + (w & 3);
+}
+
+// Bytes of pixel data of a w x h picture; the caller has checked it fits.
+inline uint32_t bmpImageSize(uint32_t bitCount, uint32_t w, uint32_t h) {
+    return bmpRowBytes(bitCount, w) * h;
+}
 
 extern BmpFileHeader bmpFileHeader;
 extern BmpInfoHeader bmpInfoHeader;

@@ -3,17 +3,18 @@
 #include <cstring>
 
 #include "fuzzfiles.h"
-#include "listfile.h"
+#include "list.h"
 #include "picture.h"
 
 namespace {
 std::string listPath;
 
-void checkEntry(FILE *, const char *bmpPath) {
+bool checkEntry(FILE *, const char *bmpPath) {
     const size_t nameLength = strlen(listName);
     if (nameLength == 0 || nameLength > size_t(listNameMax) || strlen(bmpPath) != nameLength + 4 ||
         strcmp(bmpPath + nameLength, ".bmp") != 0)
         abort();
+    return true;
 }
 } // namespace
 
@@ -29,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     width = maxWidth;
     height = maxHeight;
     listName[0] = '\0';
-    if (!runList(listPath.c_str(), nullptr, checkEntry))
+    if (runList(listPath.c_str(), nullptr, checkEntry) != listDone)
         abort();
     return 0;
 }

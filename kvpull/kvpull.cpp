@@ -1,7 +1,9 @@
 #include <cstdio>
 
+#include "args.h"
+#include "bmp.h"
 #include "kvpull.h"
-#include "picture.h"
+#include "os.h"
 
 namespace {
 
@@ -26,6 +28,7 @@ void pullSingle(FILE *firmware, char **argv) {
 } // namespace
 
 int main(int argc, char **argv) {
+    guardStandardStreams();
     if (argc < 3) {
         printUsage();
         return 1;
@@ -41,20 +44,21 @@ int main(int argc, char **argv) {
     }
     if (argc >= 8 && argv[6][0] == '-' && argv[6][1] == 'b') {
         int depth = 0;
-        sscanf(argv[7], "%d", &depth);
-        if (depth != 24 && depth != 32) {
+        scanDecimal(argv[7], depth);
+        if (!isBmpBitCount(uint32_t(depth))) {
             printf("unsupported bpp value:%s\n", argv[7]);
             return 1;
         }
         bpp = depth;
         printf("set bpp:%d\n", bpp);
     }
-    firmwarePath = argv[1];
-    FILE *firmware = openBlockFile(argv[1], "rb");
+    FILE *firmware = unbuffered(openNamedFile(argv[1], "rb"));
     if (!firmware) {
         puts("firmware file open failed.");
         return 1;
     }
+    guardFile(guardedFirmware, firmware);
+    guardFile(guardedStdout, stdout);
     if (listMode) {
         if (!pullList(argv[3], firmware)) {
             fclose(firmware);

@@ -1,7 +1,8 @@
 #include <cstdio>
 
+#include "args.h"
 #include "kvpush.h"
-#include "picture.h"
+#include "os.h"
 
 namespace {
 void printUsage() {
@@ -14,27 +15,34 @@ void printUsage() {
 } // namespace
 
 int main(int argc, char **argv) {
+    guardStandardStreams();
     const bool listMode = argc >= 3 && argv[2][0] == '-' && argv[2][1] == 'l';
     // Any other option is taken as the offset, but never without the operands.
     if (argc < (listMode ? 4 : 6)) {
         printUsage();
         return 1;
     }
-    FILE *firmware = openBlockFile(argv[1], "rb+");
+    FILE *firmware = unbuffered(openNamedFile(argv[1], "rb+"));
     if (!firmware) {
         puts("firmware file open failed.");
         return 1;
     }
+    // A failed write has left the firmware file damaged: a script must not go on.
+    bool damaged = false;
     if (listMode) {
-        if (!pushList(argv[3], firmware)) {
+        const ListRun run = pushList(argv[3], firmware);
+        if (run == listOpenFailed) {
             fclose(firmware);
             return 1;
         }
+        damaged = run == listStopped;
     } else {
         scanPictureArgs(argv[2], argv[3], argv[4]);
-        pushPicture(firmware, argv[5]);
+        damaged = !pushPicture(firmware, argv[5]);
     }
-    if (fclose(firmware) != 0)
+    if (fclose(firmware) != 0) {
         puts("input file close failed.");
-    return 0;
+        damaged = true;
+    }
+    return damaged ? 1 : 0;
 }

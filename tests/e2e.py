@@ -1,10 +1,15 @@
 """Runs the built tools on files made in a temporary folder: output, status and bytes."""
 import os
 import struct
+import subprocess
 import tempfile
 import unittest
 
-from kvfiles import PULL, PUSH, WINDOW, bmp, device_values, firmware, pack_device, run, unpack_device
+from kvfiles import (PULL, PUSH, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run,
+                     unpack_device)
+
+# Closed descriptors and mounts are POSIX matters; Windows has neither in this form.
+linux_only = unittest.skipIf(WINDOWS, "closed descriptors and mounts are POSIX matters")
 
 USAGE = ("korvo firmware image {} utility  ver 0.2\n"
          "Syntax: {} <firmware-file> <address(hex)> <width> <height> {}\n"
@@ -41,6 +46,10 @@ class Pull(InTempDir):
     def test_command_lines(self):
         a = addr(WINDOW, 128, 160, "o.bmp")
         big, pwr, pht = "picture too large.\n", "parameter error : width\n", "parameter error : height\n"
+        os.mkdir("d")
+        os.symlink("fw.bin", "ln.bin")
+        os.link("fw.bin", "hard.bin")
+        fw_names = ("./fw.bin", os.path.abspath("fw.bin"), "d/../fw.bin", "ln.bin", "hard.bin")
         rows = [
             ((), PULL_USAGE, 1, None),
             (("fw.bin",), PULL_USAGE, 1, None),
@@ -48,7 +57,20 @@ class Pull(InTempDir):
             (("fw.bin", "54DF26", "128", "160"), PULL_USAGE, 1, None),
             (("fw.bin", "-l"), PULL_USAGE, 1, None),
             (("fw.bin", "-l", "none.lst"), "list file open failed.\n", 1, None),
-            (("fw.bin", "-l", "."), "list file read failed.\n", 0, None),
+            (("fw.bin", "-l", "."), "list file open failed.\n", 1, None),
+            (("d", "54DF26", "1", "1", "o.bmp"), "firmware file open failed.\n", 1, None),
+            (("fw.bin", "54DF26", "1", "1", "o.bmp", "-b", "4294967320"), "unsupported bpp value:4294967320\n", 1, None),
+            (("fw.bin", "10054DF26", "1", "1", "o.bmp"), addr(0xFFFFFFFF, 1, 1, "o.bmp") + "input file read failed.\n", 0, None),
+            (("fw.bin", " -000054DF26", "1", "1", "o.bmp"), addr(0xFFAB20DA, 1, 1, "o.bmp") + "input file read failed.\n", 0, None),
+            (("fw.bin", "54DF26", "4294967297", "1", "o.bmp"), pwr + addr(WINDOW, 0x7FFFFFFF, 1, "o.bmp") + big, 0, None),
+            (("fw.bin", "54DF26", "1", "-99999999999", "o.bmp"), pht + addr(WINDOW, 1, -0x80000000, "o.bmp") + big, 0, None),
+            *((("fw.bin", "54DF26", "1", "1", n), addr(WINDOW, 1, 1, n) + "output file is the firmware file.\n", 0, None)
+              for n in fw_names),
+            *(() if WINDOWS else [(("fw.bin", "54DF26", "1", "1", "/dev/stdout"), addr(WINDOW, 1, 1, "/dev/stdout")
+                                   + "output file is the standard output.\n", 0, None)]),
+            # Letter case names another file on Linux, the same one on Windows.
+            (("fw.bin", "54DF26", "1", "1", "FW.BIN"), addr(WINDOW, 1, 1, "FW.BIN")
+             + ("output file is the firmware file.\n" if WINDOWS else ""), 0, None),
             (("none", "54DF26", "128", "160", "o.bmp", "-b", "16"), "unsupported bpp value:16\n", 1, None),
             (("none", "54DF26", "128", "160", "o.bmp"), "firmware file open failed.\n", 1, None),
             (("fw.bin", "54DF26", "128", "160", "o.bmp"), a, 0, 54 + 384 * 160),
@@ -73,6 +95,7 @@ class Pull(InTempDir):
                 self.assertEqual(run(PULL, *args), (out, status))
                 self.assertEqual(os.path.getsize("o.bmp") if os.path.exists("o.bmp") else None, size)
         self.assertEqual(self.read("fw.bin"), self.fw)
+        self.assertEqual("FW.BIN" in os.listdir("."), not WINDOWS)
 
     def test_pixels_of_an_odd_picture(self):
         values = device_values(5, 3)
@@ -123,16 +146,20 @@ def masks(r, g, b):
 
 
 class Push(InTempDir):
-    def push_list(self, entries, size=None):
-        """Pushes (offset, bmp bytes) entries in one list run; returns the output and status."""
+    def push_list(self, entries):
+        """Pushes (offset, bmp bytes) entries of 128 x 160 in one list run; returns the output and status."""
         for i, (_, data) in enumerate(entries):
             self.write("b%d.bmp" % i, data)
-        self.write("p.lst", "".join("0x%08X 0x0 1 1 b%d\n" % (o, i) for i, (o, _) in enumerate(entries)))
+        self.write("p.lst", "".join("0x%08X 0x0 128 160 b%d\n" % (o, i) for i, (o, _) in enumerate(entries)))
         return run(PUSH, "fw.bin", "-l", "p.lst")
 
     def test_command_lines(self):
         inv = "invalid address.\n"
+        os.mkdir("d")
         rows = [
+            (("d", "54DF26", "1", "1", "a.bmp"), "firmware file open failed.\n", 1),
+            (("fw.bin", "10054DF26", "4", "4", "a.bmp"), addr(0xFFFFFFFF, 4, 4, "a.bmp") + inv, 0),
+            (("fw.bin", "-100000000", "4", "4", "a.bmp"), addr(0xFFFFFFFF, 4, 4, "a.bmp") + inv, 0),
             ((), PUSH_USAGE, 1), (("fw.bin",), PUSH_USAGE, 1), (("fw.bin", "-x"), PUSH_USAGE, 1),
             (("fw.bin", "-l"), PUSH_USAGE, 1), (("fw.bin", "54DF26", "1", "1"), PUSH_USAGE, 1),
             (("fw.bin", "-l", "none.lst"), "list file open failed.\n", 1),
@@ -205,14 +232,15 @@ class Push(InTempDir):
             (bmp(5, 3, 24, v, off=huge), "bmp data read failed."),
         ]
         out, status = self.push_list([(0x550000, data) for data, _ in rows])
-        want = "".join(addr(0x550000, 1, 1, "b%d.bmp" % i) + m + "\n" for i, (_, m) in enumerate(rows))
+        want = "".join(addr(0x550000, 128, 160, "b%d.bmp" % i) + m + "\n" for i, (_, m) in enumerate(rows))
         self.assertEqual((out, status), (want, 0))
         os.mkdir("dir.bmp")
-        for name, m in (("dir.bmp", "bmp header read failed."), ("/dev/null", "bmp header read failed.")):
+        dir_bmp = "file open failed : dir.bmp." if WINDOWS else "bmp header read failed."
+        for name, m in (("dir.bmp", dir_bmp), ("/dev/null", "bmp header read failed.")):
             self.assertEqual(run(PUSH, "fw.bin", "550000", "1", "1", name), (addr(0x550000, 1, 1, name) + m + "\n", 0))
         self.write("fw.bin", self.fw[:0x9E6F56 + 29])
         self.assertEqual(self.push_list([(0x9E6F56, good)])[0],
-                         addr(0x9E6F56, 1, 1, "b0.bmp") + "picture runs past the end of the firmware file.\n")
+                         addr(0x9E6F56, 128, 160, "b0.bmp") + "picture runs past the end of the firmware file.\n")
         self.assertEqual(self.read("fw.bin"), self.fw[:0x9E6F56 + 29])
         self.write("fw.bin", self.fw)
         for bits in (24, 32):  # every truncation of a good file
@@ -232,6 +260,60 @@ class Push(InTempDir):
             self.assertEqual(fw[o:o + 400], pack_device([x & 0x7FFF for x in v]))
             self.assertEqual(fw[o + 400:o + 402], self.fw[o + 400:o + 402])
         self.assertEqual(len(fw), len(self.fw))
+
+    @linux_only
+    def test_closed_standard_streams(self):
+        v = device_values(5, 3)
+        self.write("b0.bmp", bmp(5, 3, 24, v))
+        self.write("p.lst", "0x00550000 0x0 5 3 b0\n0x00100000 0x0 5 3 b0\n0x00560000 0x0 1 1 b0\n")
+        self.assertEqual(run(PUSH, "fw.bin", "-l", "p.lst", closed=(0, 1, 2)), ("", 0))
+        packed = pack_device([x & 0x7FFF for x in v])
+        self.assertEqual(self.read("fw.bin"), self.fw[:0x550000] + packed + self.fw[0x550000 + 30:])
+        self.assertEqual(run(PULL, "fw.bin", "550000", "5", "3", "o.bmp", closed=(1,)), ("", 0))
+        self.assertEqual(self.read("o.bmp"), bmp(5, 3, 24, v))
+
+    @linux_only
+    def test_failed_firmware_write_stops_the_run(self):
+        """On a full file system: the write into a hole fails, and nothing after it is done."""
+        v = device_values(5, 3)
+        self.write("b0.bmp", bmp(5, 3, 24, v))
+        self.write("p.lst", "0x00550000 0x0 5 3 ../b0\n0x00560000 0x0 5 3 ../b0\n0x00570000 0x0 5 3 ../b0\n")
+        os.mkdir("full")
+        script = ('mount -t tmpfs -o size=64k tmpfs full || exit 77; truncate -s %d full/fw.bin; '
+                  'dd if=/dev/zero of=full/fw.bin bs=4096 seek=%d count=1 conv=notrunc 2>/dev/null; '
+                  'cat /dev/zero > full/filler 2>/dev/null; cd full; "$@" fw.bin -l ../p.lst > ../out.txt; '
+                  'echo $? > ../status; cp --sparse=always fw.bin ../after.bin' % (len(self.fw), 0x550000 // 4096))
+        if subprocess.run(["unshare", "-rm", "sh", "-c", script, "sh", *RUNNER, PUSH]).returncode != 0:
+            self.skipTest("no small file system can be mounted here")
+        self.assertEqual((self.read("out.txt").decode(), self.read("status")),
+                         (addr(0x550000, 5, 3, "../b0.bmp") + addr(0x560000, 5, 3, "../b0.bmp")
+                          + "firmware file write failed.\n", b"1\n"))
+        after = self.read("after.bin")
+        want = bytearray(len(self.fw))
+        want[0x550000:0x550000 + 30] = pack_device([x & 0x7FFF for x in v])
+        self.assertEqual(after[:0x560000] + after[0x560000 + 30:], bytes(want[:0x560000] + want[0x560000 + 30:]))
+
+    def test_bmp_larger_than_its_entry_is_refused(self):
+        big = "bmp larger than the picture.\n"
+        rows = [  # entry width and height as typed, BMP width, height and bits, what follows the address line
+            ("37", "23", 38, 24, 24, big), ("37", "23", 38, 23, 32, big), ("37", "23", 37, 24, 24, big),
+            ("128", "160", 160, 128, 24, big), ("x", "x", 160, 128, 24, big), ("0", "5", 1, 1, 24, big),
+            ("-1", "5", 1, 1, 24, big), ("37", "23", 38, 24, 8, "unsupported bitcount.\n"),
+            ("37", "23", 37, 23, 24, ""), ("128", "160", 20, 10, 32, ""), ("37", "23", 1, 23, 24, ""),
+        ]
+        for ew, eh, w, h, bits, tail in rows:
+            with self.subTest(entry=(ew, eh), bmp=(w, h, bits)):
+                v = device_values(w, h)
+                self.write("fw.bin", self.fw)
+                self.write("t.bmp", bmp(w, h, bits, v))
+                shown = (int(ew) if ew != "x" else 128, int(eh) if eh != "x" else 160)
+                warn = "parameter error : width\n" if ew == "-1" else ""
+                self.assertEqual(run(PUSH, "fw.bin", "550000", ew, eh, "t.bmp"),
+                                 (warn + addr(0x550000, *shown, "t.bmp") + tail, 0))
+                want = self.fw
+                if not tail:
+                    want = want[:0x550000] + pack_device([x & 0x7FFF for x in v]) + want[0x550000 + 2 * w * h:]
+                self.assertEqual(self.read("fw.bin"), want)
 
 
 if __name__ == "__main__":

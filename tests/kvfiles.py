@@ -4,13 +4,22 @@ import struct
 import subprocess
 
 PULL, PUSH = os.environ["KVPULL"], os.environ["KVPUSH"]
+# A cross build's tools run under an emulator (wine, qemu-...), given here.
+RUNNER = os.environ.get("KV_RUNNER", "").split()
+WINDOWS = os.environ.get("KV_SYSTEM") == "Windows"
 WINDOW = 0x54DF26
 FW_SIZE = 0x9E6F56 + 40960
 
 
-def run(tool, *args):
-    p = subprocess.run([tool, *args], capture_output=True, text=True)
-    return p.stdout, p.returncode
+def run(tool, *args, closed=()):
+    """Output and status of one run; 'closed' descriptors are closed in the child."""
+    def close():
+        for fd in closed:
+            os.close(fd)
+    p = subprocess.run([*RUNNER, tool, *args], capture_output=True, text=True,
+                       preexec_fn=close if closed else None)
+    # Windows writes its text-mode CR LF line ends; the lines are the same.
+    return p.stdout.replace("\r\n", "\n"), p.returncode
 
 
 def device_values(w, h, seed=0):

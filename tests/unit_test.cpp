@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "args.h"
 #include "bmp.h"
 #include "kvpull.h"
-#include "listfile.h"
+#include "list.h"
 #include "picture.h"
 #include "pixel.h"
 
@@ -44,18 +45,17 @@ TEST(Convert, RowsRunBottomUpWithZeroFill) {
     memset(bmpbuf, 0xAA, bmpbufSize); // a previous picture's bytes
     fillPicture(5, 2);
     convert24();
-    for (uint32_t y = 0; y < 2; y++) {
-        const uint8_t *row = bmpbuf + (1 - y) * 16; // rows of 16 bytes at width 5
-        for (uint32_t x = 0; x < 5; x++) {
-            const uint32_t v = sampleValue(y * 5 + x);
-            EXPECT_EQ(getLe32(row + 3 * x) & 0xFFFFFF, expandPixel(v));
-        }
-        EXPECT_EQ(row[15], 0);
-    }
+    // Blue, green, red of sampleValue(0..4) (device row 0), then of 5..9, each
+    // row filled to 16 bytes; bmpbuf holds the bottom row first.
+    const uint8_t top[16] = {56, 0, 0, 240, 136, 56, 168, 24, 120, 96, 168, 176, 24, 56, 240, 0};
+    const uint8_t bottom[16] = {208, 192, 40,  136, 80,  104, 64, 224,
+                                160, 248, 104, 224, 176, 248, 24, 0};
+    EXPECT_EQ(memcmp(bmpbuf, bottom, 16), 0);
+    EXPECT_EQ(memcmp(bmpbuf + 16, top, 16), 0);
     fillPicture(3, 1);
     convert32();
-    for (uint32_t x = 0; x < 3; x++)
-        EXPECT_EQ(bmpbuf[4 * x + 3], 0);
+    const uint8_t row32[12] = {56, 0, 0, 0, 240, 136, 56, 0, 168, 24, 120, 0};
+    EXPECT_EQ(memcmp(bmpbuf, row32, 12), 0);
 }
 
 TEST(Bmp, HeaderLayoutAndSizes) {
@@ -87,35 +87,74 @@ TEST(Bmp, HeaderLayoutAndSizes) {
 
 TEST(ListLine, ScansFieldsAndCarriesThemOver) {
     const std::string longName(128, 'n');
+    // Each row starts from the entry before it: 0x54DF26, 12 x 34, "prev".
     struct {
         std::string line;
         ListLine kind;
         uint32_t address, w, h;
-        const char *name;
+        std::string name;
     } rows[] = {
-        {"\n", listNoName, 0, 128, 160, ""},
-        {"0x00550000 0x0000 12 34\n", listNoName, 0, 128, 160, ""},
-        {"0x0054DF26 0x0000 128 160 title\n", listEntry, 0x54DF26, 128, 160, "title"},
-        {"#0x00550000 0x0000 1 2 c\n", listComment, 0x54DF26, 128, 160, "title"},
-        {" #0x00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 128, 160, "title"},
-        {"0X00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 128, 160, "title"},
+        {"\n", listEntry, 0x54DF26, 12, 34, "prev"},
+        {"0x0054DF27 0x0000 128 160 title\n", listEntry, 0x54DF27, 128, 160, "title"},
+        {"#0x00550000 0x0000 1 2 c\n", listComment, 0x54DF26, 12, 34, "prev"},
+        {" #0x00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 12, 34, "prev"},
+        {"0X00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 12, 34, "prev"},
+        {"0x00550000 0x0000 56 78\n", listEntry, 0x550000, 56, 78, "prev"},
         {"0x0054DF26 0x0000 1000 160 title\n", listEntry, 0x54DF26, 100, 0, "160"},
-        {"0x00560000\n", listEntry, 0x560000, 100, 0, "160"},
+        {"0x00560000\n", listEntry, 0x560000, 12, 34, "prev"},
         {"0x00570000\t0x12 -99  7 dir/a b\r\n", listEntry, 0x570000, uint32_t(-99), 7, "dir/a"},
-        {"0x00580000 0x0 1 2 " + longName + "\n", listNameTooLong, 0x570000, uint32_t(-99), 7,
-         "dir/a"},
-        {"0x00580000 0x0 1 2 " + longName.substr(1), listEntry, 0x580000, 1, 2, nullptr},
+        {"0x00580000 0x0 1 2 " + longName + "\n", listNameTooLong, 0x54DF26, 12, 34, "prev"},
+        {"0x00580000 0x0 1 2 " + longName.substr(1), listEntry, 0x580000, 1, 2, longName.substr(1)},
     };
-    address = 0;
-    width = 128;
-    height = 160;
-    listName[0] = '\0';
     for (const auto &r : rows) {
+        address = 0x54DF26;
+        width = 12;
+        height = 34;
+        strcpy(listName, "prev");
         EXPECT_EQ(scanListLine(r.line.c_str()), r.kind) << r.line;
         EXPECT_EQ(address, r.address) << r.line;
         EXPECT_EQ(width, r.w) << r.line;
         EXPECT_EQ(height, r.h) << r.line;
-        EXPECT_EQ(std::string(listName), r.name ? r.name : longName.substr(1)) << r.line;
+        EXPECT_EQ(std::string(listName), r.name) << r.line;
+    }
+    // Before any entry has named a file, a line without a name changes nothing.
+    listName[0] = '\0';
+    address = 0x54DF26;
+    EXPECT_EQ(scanListLine("0x00550000 0x0000 12 34\n"), listNoName);
+    EXPECT_EQ(address, 0x54DF26u);
+}
+
+TEST(Args, NumbersSaturateInsteadOfWrapping) {
+    struct {
+        const char *text;
+        bool hexScans;
+        uint32_t hex;
+        bool decScans;
+        int dec;
+    } rows[] = {
+        {"54DF26", true, 0x54DF26, true, 54},
+        {" \t+0x1f", true, 0x1F, true, 0},
+        {"0xg", true, 0, true, 0},
+        {"-1", true, 0xFFFFFFFF, true, -1},
+        {"-0x54DF26", true, 0xFFAB20DA, true, 0},
+        {"0000000FFFFFFFF", true, 0xFFFFFFFF, true, 0},
+        {"100000000", true, 0xFFFFFFFF, true, 100000000},
+        {"-100000000", true, 0xFFFFFFFF, true, -100000000},
+        {"2147483647", true, 0xFFFFFFFF, true, 2147483647},
+        {"2147483648", true, 0xFFFFFFFF, true, 2147483647},
+        {"-2147483648", true, 0xFFFFFFFF, true, -2147483647 - 1},
+        {"-99999999999999999999", true, 0xFFFFFFFF, true, -2147483647 - 1},
+        {"x1", false, 7, false, 7},
+        {"-", false, 7, false, 7},
+        {"", false, 7, false, 7},
+    };
+    for (const auto &r : rows) {
+        uint32_t hex = 7;
+        int dec = 7;
+        EXPECT_EQ(scanHex(r.text, hex), r.hexScans) << r.text;
+        EXPECT_EQ(hex, r.hex) << r.text;
+        EXPECT_EQ(scanDecimal(r.text, dec), r.decScans) << r.text;
+        EXPECT_EQ(dec, r.dec) << r.text;
     }
 }
 

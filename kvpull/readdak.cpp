@@ -1,6 +1,7 @@
 #include <cstdio>
 
 #include "kvpull.h"
+#include "os.h"
 #include "picture.h"
 
 bool readDakData(FILE *firmware) {
@@ -8,11 +9,11 @@ bool readDakData(FILE *firmware) {
         puts("picture too large.");
         return false;
     }
-    if (fseek(firmware, long(address), SEEK_SET) != 0) {
+    if (!seekTo(firmware, address)) {
         puts("input file seek failed.");
         return false;
     }
-    size_t bytes = size_t(width) * height * 2;
+    const size_t bytes = size_t(width) * height * 2;
     if (bytes == 0 || fread(dakbuf, 1, bytes, firmware) != bytes) {
         puts("input file read failed.");
         return false;

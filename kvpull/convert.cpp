@@ -1,16 +1,20 @@
 // Device pixels in dakbuf (top row first) to BMP rows in bmpbuf (bottom row first).
-// Width and height are copied to locals: byte stores into the buffers could
+// Width and height are passed as values: byte stores into the buffers could
 // otherwise alias them, and the loops would reload them at every pixel.
+#include <cassert>
 #include <cstring>
 
+#include "bmp.h"
 #include "kvpull.h"
 #include "picture.h"
 #include "pixel.h"
 
 int32_t bpp = 24;
 
-PIXEL_LOOP void convert24() {
-    const uint32_t w = width, h = height, rowBytes = rowBytes24(w);
+namespace {
+
+PIXEL_LOOP void expand24(uint32_t w, uint32_t h) {
+    const uint32_t rowBytes = bmpRowBytes(24, w);
     for (uint32_t y = 0; y < h; y++) {
         const uint8_t *in = dakbuf + size_t(y) * w * 2;
         uint8_t *out = bmpbuf + size_t(h - 1 - y) * rowBytes;
@@ -25,14 +29,26 @@ PIXEL_LOOP void convert24() {
     }
 }
 
-PIXEL_LOOP void convert32() {
-    const uint32_t w = width, h = height;
+PIXEL_LOOP void expand32(uint32_t w, uint32_t h) {
+    const uint32_t rowBytes = bmpRowBytes(32, w);
     for (uint32_t y = 0; y < h; y++) {
         const uint8_t *in = dakbuf + size_t(y) * w * 2;
-        uint8_t *out = bmpbuf + size_t(h - 1 - y) * w * 4;
+        uint8_t *out = bmpbuf + size_t(h - 1 - y) * rowBytes;
         for (size_t x = 0; x < w; x++)
             putLe32(out + 4 * x, expandPixel(getPixel(in + 2 * x)));
     }
+}
+
+} // namespace
+
+void convert24() {
+    assert(pictureFits(width, height));
+    expand24(width, height);
+}
+
+void convert32() {
+    assert(pictureFits(width, height));
+    expand32(width, height);
 }
 
 void expandPicture() {

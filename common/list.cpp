@@ -1,7 +1,8 @@
-#include "listfile.h"
+#include "list.h"
 
 #include <cstring>
 
+#include "os.h"
 #include "picture.h"
 
 char listName[listNameMax + 1];
@@ -46,12 +47,13 @@ ListLine scanListLine(const char *line) {
     return listEntry;
 }
 
-bool runList(const char *listPath, FILE *firmware, void (*entry)(FILE *, const char *)) {
-    FILE *list = fopen(listPath, "rt");
+ListRun runList(const char *listPath, FILE *firmware, bool (*entry)(FILE *, const char *)) {
+    FILE *list = openNamedFile(listPath, "rt");
     if (!list) {
         puts("list file open failed.");
-        return false;
+        return listOpenFailed;
     }
+    ListRun result = listDone;
     char line[listLineSize];
     char path[listPathSize];
     while (readListLine(list, line)) {
@@ -63,12 +65,15 @@ bool runList(const char *listPath, FILE *firmware, void (*entry)(FILE *, const c
         if (kind != listEntry)
             continue;
         snprintf(path, sizeof path, "%s.bmp", listName);
-        entry(firmware, path);
+        if (!entry(firmware, path)) {
+            result = listStopped;
+            break;
+        }
     }
     // A read error ends the list like its end would; say so rather than stop silently.
     if (ferror(list))
         puts("list file read failed.");
     if (fclose(list) != 0)
         puts("list file close failed.");
-    return true;
+    return result;
 }

@@ -23,7 +23,10 @@ bool readListLine(FILE *list, char line[listLineSize]);
 // refused (listNameTooLong, listNoName) changes nothing.
 ListLine scanListLine(const char *line);
 
+enum ListRun { listOpenFailed, listDone, listStopped };
+
 // Runs entry(firmware, "name.bmp") for every entry of the list file, in file
-// order; refused lines get one line each and are passed over. False when
-// the list file cannot be opened.
-bool runList(const char *listPath, FILE *firmware, void (*entry)(FILE *, const char *));
+// order, until an entry returns false (listStopped); refused lines get one
+// line each and are passed over. The list file is closed in every case but
+// listOpenFailed.
+ListRun runList(const char *listPath, FILE *firmware, bool (*entry)(FILE *, const char *));

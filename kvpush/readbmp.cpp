@@ -6,11 +6,10 @@
 #include "bmp.h"
 #include "kvpush.h"
 #include "le.h"
+#include "os.h"
 #include "picture.h"
 
 namespace {
-
-constexpr uint32_t maskBytes = 12; // red, green, blue masks after the 40-byte header
 
 // Why a header is refused, or nullptr when the picture can be packed.
 const char *checkHeader(const uint8_t *masks) {
@@ -20,7 +19,7 @@ const char *checkHeader(const uint8_t *masks) {
         return "not a bmp file.";
     if (ih.biSize < bmpInfoSize)
         return "unsupported bmp header.";
-    if (ih.biBitCount != 24 && ih.biBitCount != 32)
+    if (!isBmpBitCount(ih.biBitCount))
         return "unsupported bitcount.";
     if (ih.biCompression == bmpBitFields && ih.biBitCount == 32) {
         if (!masks || getLe32(masks) != 0x00FF0000 || getLe32(masks + 4) != 0x0000FF00 ||
@@ -35,22 +34,16 @@ const char *checkHeader(const uint8_t *masks) {
         return "invalid bmp dimensions.";
     if (!pictureFits(uint32_t(ih.biWidth), uint32_t(ih.biHeight)))
         return "picture too large.";
-    uint64_t headerEnd = 14 + uint64_t(ih.biSize);
+    uint64_t headerEnd = bmpFileHeaderSize + uint64_t(ih.biSize);
     if (ih.biSize == bmpInfoSize && ih.biCompression == bmpBitFields)
-        headerEnd += maskBytes;
+        headerEnd += bmpMaskBytes;
     if (fh.bfOffBits < headerEnd)
         return "invalid bmp data offset.";
     return nullptr;
 }
 
-// Bytes the packing reads: whole rows, however the header states the size.
-uint32_t rowDataSize() {
-    const uint32_t w = uint32_t(bmpInfoHeader.biWidth), h = uint32_t(bmpInfoHeader.biHeight);
-    return (bmpInfoHeader.biBitCount == 32 ? 4 * w : rowBytes24(w)) * h;
-}
-
 int32_t readPixels(FILE *in) {
-    uint8_t header[bmpHeaderSize + maskBytes];
+    uint8_t header[bmpHeaderSize + bmpMaskBytes];
     if (fread(header, 1, bmpHeaderSize, in) != bmpHeaderSize) {
         puts("bmp header read failed.");
         return 0;
@@ -58,20 +51,21 @@ int32_t readPixels(FILE *in) {
     loadBmpHeader(header, bmpFileHeader, bmpInfoHeader);
     const uint8_t *masks = nullptr;
     if (bmpInfoHeader.biCompression == bmpBitFields &&
-        fread(header + bmpHeaderSize, 1, maskBytes, in) == maskBytes)
+        fread(header + bmpHeaderSize, 1, bmpMaskBytes, in) == bmpMaskBytes)
         masks = header + bmpHeaderSize;
     if (const char *why = checkHeader(masks)) {
         puts(why);
         return 0;
     }
-    const uint32_t rows = rowDataSize();
+    // The packing reads whole rows, however the header states the size.
+    const uint32_t rows = bmpImageSize(bmpInfoHeader.biBitCount, uint32_t(bmpInfoHeader.biWidth),
+                                       uint32_t(bmpInfoHeader.biHeight));
     const uint32_t size = bmpInfoHeader.biSizeImage ? bmpInfoHeader.biSizeImage : rows;
     if (size < rows || size > bmpbufSize) {
         puts("invalid bmp image size.");
         return 0;
     }
-    if (fseek(in, long(bmpFileHeader.bfOffBits), SEEK_SET) != 0 ||
-        fread(bmpbuf, 1, size, in) != size) {
+    if (!seekTo(in, bmpFileHeader.bfOffBits) || fread(bmpbuf, 1, size, in) != size) {
         puts("bmp data read failed.");
         return 0;
     }
@@ -81,7 +75,7 @@ int32_t readPixels(FILE *in) {
 } // namespace
 
 int32_t readBMP(const char *path) {
-    FILE *in = openBlockFile(path, "rb");
+    FILE *in = unbuffered(fopen(path, "rb"));
     if (!in) {
         printf("file open failed : %s.\n", path);
         return 0;

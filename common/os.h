@@ -1,0 +1,38 @@
+#pragma once
+// How the tools open and position files, and every call the C++ standard
+// library does not offer, for POSIX and Windows: 64-bit file positions, file
+// identity, and the three standard descriptors.
+#include <cstdint>
+#include <cstdio>
+
+// Puts the null device on each of descriptors 0, 1 and 2 that is closed, so
+// that no file the run opens can take their place and receive its messages.
+void guardStandardStreams();
+
+// Opens a firmware or list file; a directory is refused as if it did not open.
+FILE *openNamedFile(const char *path, const char *mode);
+
+// Takes the stream buffer off a firmware or BMP file (passing nullptr
+// through): pictures move in whole blocks at known offsets, where a buffer
+// only adds a copy and makes every seek read the block around its target.
+FILE *unbuffered(FILE *file);
+
+// Positions a file at a 64-bit offset from its start; false on failure.
+bool seekTo(FILE *file, uint64_t offset);
+
+// The length of an open file; false when it cannot be told.
+bool fileLength(FILE *file, uint64_t &length);
+
+// What makes two names the same file: device and inode on POSIX, volume
+// serial number and file index on Windows.
+struct FileId {
+    uint64_t volume;
+    uint64_t index;
+};
+inline bool operator==(const FileId &a, const FileId &b) {
+    return a.volume == b.volume && a.index == b.index;
+}
+
+// False when there is no such file or its identity cannot be read.
+bool pathFileId(const char *path, FileId &id);
+bool streamFileId(FILE *file, FileId &id);

@@ -1,0 +1,62 @@
+#include <cassert>
+#include <cstdio>
+
+#include "bmp.h"
+#include "kvpull.h"
+#include "os.h"
+#include "picture.h"
+
+namespace {
+// Opening for writing empties a file: a typo, a link or a redirection must
+// not cost the firmware, the list being read, or mix the BMP into the messages.
+struct Guard {
+    bool known;
+    FileId id;
+};
+Guard guards[guardedFiles];
+const char *const guardLines[guardedFiles] = {"output file is the firmware file.",
+                                              "output file is the list file.",
+                                              "output file is the standard output."};
+
+// The line that refuses path, or nullptr; a path that does not exist yet, or
+// whose identity cannot be read, is no guarded file.
+const char *guardedBy(const char *path) {
+    FileId id;
+    if (!pathFileId(path, id))
+        return nullptr;
+    for (int i = 0; i < guardedFiles; i++)
+        if (guards[i].known && guards[i].id == id)
+            return guardLines[i];
+    return nullptr;
+}
+} // namespace
+
+void guardFile(GuardedFile which, FILE *file) {
+    guards[which].known = streamFileId(file, guards[which].id);
+}
+
+void guardPath(GuardedFile which, const char *path) {
+    guards[which].known = pathFileId(path, guards[which].id);
+}
+
+void writeBMP(const char *path) {
+    assert(pictureFits(width, height));
+    if (const char *refusal = guardedBy(path)) {
+        puts(refusal);
+        return;
+    }
+    fillBmpHeader(uint32_t(bpp));
+    uint8_t header[bmpHeaderSize];
+    storeBmpHeader(bmpFileHeader, bmpInfoHeader, header);
+    FILE *out = unbuffered(fopen(path, "wb"));
+    if (!out) {
+        puts("output file open failed.");
+        return;
+    }
+    const size_t imageSize = bmpInfoHeader.biSizeImage;
+    bool ok = fwrite(header, 1, sizeof header, out) == sizeof header;
+    ok = fwrite(bmpbuf, 1, imageSize, out) == imageSize && ok;
+    ok = fclose(out) == 0 && ok;
+    if (!ok)
+        puts("output file write failed.");
+}
