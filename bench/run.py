@@ -1,8 +1,8 @@
 #!/usr/bin/env python3
 """List-mode benchmark: kvpull and kvpush against a floor that does the same file I/O
-with no conversion, for lists of 100, 1,000 and 10,000 entries.
+with no conversion, on lists of 10,000 entries, in CPU time (user + system) and wall time.
 
-    bench/run.py [runs]        (median of 'runs' runs, 5 by default)
+    bench/run.py [runs]        (median of 'runs' alternating runs, 10 by default)
 """
 import os
 import random
@@ -38,10 +38,15 @@ def make_files(work, counts):
 
 
 def timed(cmd, cwd):
-    """Wall time of one run, in seconds."""
+    """CPU time (user + system) and wall time of one run, in seconds."""
     start = time.perf_counter()
-    subprocess.run(cmd, cwd=cwd, stdout=subprocess.DEVNULL, check=True)
-    return time.perf_counter() - start
+    child = subprocess.Popen(cmd, cwd=cwd, stdout=subprocess.DEVNULL)
+    _, status, usage = os.wait4(child.pid, 0)
+    wall = time.perf_counter() - start
+    child.returncode = os.waitstatus_to_exitcode(status)
+    if child.returncode != 0:
+        raise subprocess.CalledProcessError(child.returncode, cmd)
+    return usage.ru_utime + usage.ru_stime, wall
 
 
 def peak_kib(cmd, cwd):
@@ -57,19 +62,22 @@ def measure(tool, floor, cwd, runs):
     for _ in range(runs):
         floor_times.append(timed(floor, cwd))
         tool_times.append(timed(tool, cwd))
-    return statistics.median(tool_times), statistics.median(floor_times), peak_kib(tool, cwd)
+    median = lambda times, i: statistics.median(t[i] for t in times)
+    return ([median(tool_times, i) for i in (0, 1)], [median(floor_times, i) for i in (0, 1)],
+            peak_kib(tool, cwd))
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 5
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 10
     build()
     work = os.path.join(BUILD, "work")
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
-    counts = (100, 1000, 10000)
+    counts = (10000,)
     make_files(work, counts)
-    print("%-7s %-9s %12s %10s %12s %7s %9s" % ("entries", "task", "pictures/s", "us/picture",
-                                               "floor us/pic", "ratio", "peak KiB"))
+    print("%-7s %-8s %11s %11s %9s %11s %11s %9s %9s" % (
+        "entries", "task", "cpu us/pic", "floor cpu", "cpu ratio", "wall us/pic", "floor wall",
+        "wall ratio", "peak KiB"))
     for n in counts:
         for bits in (24, 32):
             lst = "list%d.lst" % n
@@ -79,9 +87,10 @@ def main():
                 ("push %d" % bits, [BIN + "/kvpush", "fw.bin", "-l", lst], [BIN + "/floor_push", "fw.bin", lst]),
             ]
             for name, tool, floor in tasks:
-                t, f, rss = measure(tool, floor, work, runs)
-                print("%-7d %-9s %12.0f %10.1f %12.1f %7.2f %9d" % (n, name, n / t, 1e6 * t / n, 1e6 * f / n,
-                                                                     t / f, rss), flush=True)
+                (tc, tw), (fc, fw), rss = measure(tool, floor, work, runs)
+                print("%-7d %-8s %11.1f %11.1f %9.2f %11.1f %11.1f %9.2f %9d" % (
+                    n, name, 1e6 * tc / n, 1e6 * fc / n, tc / fc, 1e6 * tw / n, 1e6 * fw / n, tw / fw, rss),
+                    flush=True)
             for name in os.listdir(work):
                 if name.endswith(".bmp"):
                     os.remove(os.path.join(work, name))
