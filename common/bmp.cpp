@@ -6,28 +6,6 @@
 BmpFileHeader bmpFileHeader;
 BmpInfoHeader bmpInfoHeader;
 
-namespace {
-// Byte offset of each header field in the file; the file carries no gaps.
-enum : uint32_t {
-    offType = 0,           // 2
-    offSize = 2,           // 4
-    offReserved1 = 6,      // 2
-    offReserved2 = 8,      // 2
-    offOffBits = 10,       // 4
-    offInfoSize = 14,      // 4
-    offWidth = 18,         // 4
-    offHeight = 22,        // 4
-    offPlanes = 26,        // 2
-    offBitCount = 28,      // 2
-    offCompression = 30,   // 4
-    offSizeImage = 34,     // 4
-    offXPelsPerMeter = 38, // 4
-    offYPelsPerMeter = 42, // 4
-    offClrUsed = 46,       // 4
-    offClrImportant = 50,  // 4
-};
-} // namespace
-
 void fillBmpHeader(uint32_t bitCount) {
     const uint32_t imageSize = bmpImageSize(bitCount, width, height);
     bmpFileHeader = {bmpMagic, bmpHeaderSize + imageSize, 0, 0, bmpHeaderSize};

@@ -25,6 +25,27 @@ struct BmpInfoHeader {
     uint32_t biClrImportant;
 };
 
+// Byte offset of each header field in the file, with its width: the file carries
+// no gaps, though the records in memory may.
+enum BmpFieldOffset : uint32_t {
+    offType = 0,           // 2
+    offSize = 2,           // 4
+    offReserved1 = 6,      // 2
+    offReserved2 = 8,      // 2
+    offOffBits = 10,       // 4
+    offInfoSize = 14,      // 4
+    offWidth = 18,         // 4
+    offHeight = 22,        // 4
+    offPlanes = 26,        // 2
+    offBitCount = 28,      // 2
+    offCompression = 30,   // 4
+    offSizeImage = 34,     // 4
+    offXPelsPerMeter = 38, // 4
+    offYPelsPerMeter = 42, // 4
+    offClrUsed = 46,       // 4
+    offClrImportant = 50,  // 4
+};
+
 constexpr uint32_t bmpFileHeaderSize = 14;
 constexpr uint32_t bmpInfoSize = 40;
 constexpr uint32_t bmpHeaderSize = bmpFileHeaderSize + bmpInfoSize;
