@@ -11,6 +11,30 @@
 #include <unistd.h>
 #endif
 
+// 64-bit positions whatever the size of long.
+#ifdef _WIN32
+using FileOffset = int64_t;
+#define seek64 _fseeki64
+#define tell64 _ftelli64
+#else
+using FileOffset = off_t; // 64 bits, as the build sets _FILE_OFFSET_BITS=64
+static_assert(sizeof(off_t) == 8, "64-bit file offsets");
+#define seek64 fseeko
+#define tell64 ftello
+#endif
+
+bool seekTo(FILE *file, uint64_t offset) {
+    return offset <= uint64_t(INT64_MAX) && seek64(file, FileOffset(offset), SEEK_SET) == 0;
+}
+
+bool fileLength(FILE *file, uint64_t &length) {
+    if (seek64(file, 0, SEEK_END) != 0)
+        return false;
+    const FileOffset end = tell64(file);
+    length = uint64_t(end);
+    return end >= 0;
+}
+
 FILE *unbuffered(FILE *file) {
     if (file)
         setvbuf(file, nullptr, _IONBF, 0);
@@ -44,18 +68,6 @@ void guardStandardStreams() {
 
 // Windows refuses to open a directory as a file already.
 FILE *openNamedFile(const char *path, const char *mode) { return fopen(path, mode); }
-
-bool seekTo(FILE *file, uint64_t offset) {
-    return offset <= uint64_t(INT64_MAX) && _fseeki64(file, int64_t(offset), SEEK_SET) == 0;
-}
-
-bool fileLength(FILE *file, uint64_t &length) {
-    if (_fseeki64(file, 0, SEEK_END) != 0)
-        return false;
-    const int64_t end = _ftelli64(file);
-    length = uint64_t(end);
-    return end >= 0;
-}
 
 bool pathFileId(const char *path, FileId &id) {
     // Reading attributes only; backup semantics let a directory be named too.
@@ -103,20 +115,6 @@ FILE *openNamedFile(const char *path, const char *mode) {
         return nullptr;
     }
     return file;
-}
-
-bool seekTo(FILE *file, uint64_t offset) {
-    // off_t is 64 bits wherever _FILE_OFFSET_BITS=64 is set, as the build does.
-    static_assert(sizeof(off_t) == 8, "64-bit file offsets");
-    return offset <= uint64_t(INT64_MAX) && fseeko(file, off_t(offset), SEEK_SET) == 0;
-}
-
-bool fileLength(FILE *file, uint64_t &length) {
-    if (fseeko(file, 0, SEEK_END) != 0)
-        return false;
-    const off_t end = ftello(file);
-    length = uint64_t(end);
-    return end >= 0;
 }
 
 bool pathFileId(const char *path, FileId &id) {
