@@ -9,11 +9,11 @@ constexpr uint32_t maxPixels = maxWidth * maxHeight;
 constexpr size_t dakbufSize = maxPixels * 2;
 constexpr size_t bmpbufSize = maxPixels * 4;
 
-extern uint32_t address;
-extern uint32_t width;
-extern uint32_t height;
-extern uint8_t dakbuf[dakbufSize];
-extern uint8_t bmpbuf[bmpbufSize];
+inline uint32_t address = 0;
+inline uint32_t width = maxWidth;
+inline uint32_t height = maxHeight;
+inline uint8_t dakbuf[dakbufSize];
+inline uint8_t bmpbuf[bmpbufSize];
 
 // The one test of whether a w x h picture fits the buffers, in any shape up to
 // maxPixels; 0 x h and w x 0 fit (they are empty). Written so it cannot wrap.
