@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdio>
 
+#include "os.h"
 #include "picture.h"
 
 namespace {
@@ -92,4 +93,22 @@ void scanPictureArgs(const char *offset, const char *w, const char *h) {
 void printAddressLine(const char *file) {
     printf("address:0x%08X, width:%d, height:%d, output:%s\n", address, int(width), int(height),
            file);
+}
+
+bool stdoutIsInput(const char *firmwarePath, const char *listPath) {
+    FileId out;
+    if (!streamFileId(stdout, out))
+        return false;
+    const char *const paths[] = {firmwarePath, listPath};
+    const char *const lines[] = {"standard output is the firmware file.",
+                                 "standard output is the list file."};
+    for (int i = 0; i < 2; i++) {
+        FileId id, err;
+        if (!paths[i] || !pathFileId(paths[i], id) || !(id == out))
+            continue;
+        if (!streamFileId(stderr, err) || !(err == id))
+            fprintf(stderr, "%s\n", lines[i]);
+        return true;
+    }
+    return false;
 }

@@ -18,3 +18,9 @@ void scanPictureArgs(const char *offset, const char *w, const char *h);
 
 // "address:..., width:..., height:..., output:<file>" for the current picture.
 void printAddressLine(const char *file);
+
+// Standard output that is a file the run reads (">> fw.bin") would take the
+// run's messages into it. True, after one line on standard error (none when
+// standard error is that file too), when standard output is the firmware
+// file or the list file; listPath may be nullptr.
+bool stdoutIsInput(const char *firmwarePath, const char *listPath);

@@ -7,63 +7,174 @@
 
 char listName[listNameMax + 1];
 
-bool readListLine(FILE *list, char line[listLineSize]) {
-    int n = 0;
-    while (n < listLineSize - 1) {
-        int c = getc(list);
-        if (c == EOF)
-            break;
-        if (c == '\r') {
-            int next = getc(list);
-            if (next == '\n')
-                c = next;
-            else if (next != EOF)
-                ungetc(next, list);
-        }
-        line[n++] = char(c);
-        if (c == '\n')
-            break;
-    }
-    line[n] = '\0';
-    return n > 0;
+void startListLine(ListLineText &line) {
+    line.text[0] = '\0';
+    line.length = 0;
+    line.stopped = false;
+    line.cut = false;
+    line.seen = 0;
 }
 
-ListLine scanListLine(const char *line) {
-    if (line[0] == '#')
+bool addListByte(ListLineText &line, unsigned char c) {
+    if (c == '\n') {
+        // The CR of a CR LF is dropped when it was kept, the byte right before.
+        if (line.seen == line.length && line.length > 0 && line.text[line.length - 1] == '\r')
+            line.text[--line.length] = '\0';
+        return true;
+    }
+    if (line.seen == line.length && !line.stopped) {
+        if (c == '\0') {
+            line.stopped = true;
+        } else if (line.length < listLineSize - 1) {
+            line.text[line.length++] = char(c);
+            line.text[line.length] = '\0';
+        } else {
+            line.cut = c != ' ' && c != '\t' && c != '\r';
+        }
+    }
+    if (line.seen < listLineSize)
+        line.seen++;
+    return false;
+}
+
+size_t takeListLine(const char *data, size_t size, ListLineText &line) {
+    startListLine(line);
+    for (size_t i = 0; i < size; i++)
+        if (addListByte(line, static_cast<unsigned char>(data[i])))
+            return i + 1;
+    return size;
+}
+
+namespace {
+// What may follow the last field of a line that leaves out the rest: the line
+// end (a CR of a CR LF that the file ends in included) and blanks.
+bool onlyBlanks(const char *p) { return strspn(p, " \t\r") == strlen(p); }
+} // namespace
+
+ListLine scanListLine(const ListLineText &line, ListScan &scan) {
+    if (line.text[0] == '#')
         return listComment;
-    unsigned int a = address, ignored = 0;
-    int w = int(width), h = int(height);
+    ListEntry &e = scan.entry;
+    unsigned int a = e.address, ignored = 0;
+    int w = int(e.width), h = int(e.height);
     char name[listNameMax + 2] = ""; // one more than allowed, to see a name too long
-    int fields = sscanf(line, "0x%08X 0x%04X %3d %3d %128s", &a, &ignored, &w, &h, name);
-    if (fields == 5 && strlen(name) > size_t(listNameMax))
+    int end[5] = {0, 0, 0, 0, 0};    // where each field that matched ends
+    int fields = sscanf(line.text, "0x%08X%n 0x%04X%n %3d%n %3d%n %128s%n", &a, &end[0], &ignored,
+                        &end[1], &w, &end[2], &h, &end[3], name, &end[4]);
+    if (fields < 0)
+        fields = 0;
+    if (fields < 5) {
+        // Text the fields stopped at, or a refusal before, leaves the line's
+        // meaning open: it must not run with fields of another entry.
+        if (!onlyBlanks(line.text + (fields > 0 ? end[fields - 1] : 0)) || scan.refused) {
+            scan.refused = true;
+            return listIncomplete;
+        }
+        if (e.name[0] == '\0')
+            return listNoName;
+    } else if (strlen(name) > size_t(listNameMax) || (line.cut && end[4] == line.length)) {
+        scan.refused = true;
         return listNameTooLong;
-    if (fields < 5 && listName[0] == '\0')
-        return listNoName;
-    address = a;
-    width = uint32_t(w);
-    height = uint32_t(h);
-    if (fields == 5)
-        memcpy(listName, name, sizeof listName);
+    }
+    e.address = a;
+    e.width = uint32_t(w);
+    e.height = uint32_t(h);
+    if (fields == 5) {
+        memcpy(e.name, name, sizeof e.name);
+        scan.refused = false;
+    }
     return listEntry;
 }
 
+const char *listRefusal(ListLine kind) {
+    switch (kind) {
+    case listEntry:
+    case listComment:
+        return nullptr;
+    case listNameTooLong:
+        return "list entry name too long.";
+    case listNoName:
+        return "list entry without name.";
+    case listIncomplete:
+        return "list entry incomplete.";
+    }
+    return "list entry refused.";
+}
+
+namespace {
+// The list as the run opened it: bytes appended while it runs (its own log,
+// say) are never read as entries.
+struct ListFile {
+    FILE *file;
+    uint64_t left;
+    unsigned char held[sizeof listBom]; // the first bytes, when they were no byte order mark
+    int heldCount, heldNext;
+};
+
+int rawByte(ListFile &f) {
+    if (f.left == 0)
+        return EOF;
+    const int c = getc(f.file);
+    if (c != EOF)
+        f.left--;
+    return c;
+}
+
+void skipBom(ListFile &f) {
+    while (f.heldCount < int(sizeof listBom)) {
+        const int c = rawByte(f);
+        if (c == EOF)
+            break;
+        f.held[f.heldCount++] = static_cast<unsigned char>(c);
+        if (c != listBom[f.heldCount - 1])
+            return;
+    }
+    if (f.heldCount == int(sizeof listBom))
+        f.heldCount = 0;
+}
+
+bool readListLine(ListFile &f, ListLineText &line) {
+    startListLine(line);
+    bool any = false;
+    for (;;) {
+        const int c = f.heldNext < f.heldCount ? f.held[f.heldNext++] : rawByte(f);
+        if (c == EOF)
+            return any;
+        any = true;
+        if (addListByte(line, static_cast<unsigned char>(c)))
+            return true;
+    }
+}
+} // namespace
+
 ListRun runList(const char *listPath, FILE *firmware, bool (*entry)(FILE *, const char *)) {
-    FILE *list = openNamedFile(listPath, "rt");
+    FILE *list = openNamedFile(listPath, "rb");
     if (!list) {
         puts("list file open failed.");
         return listOpenFailed;
     }
+    ListFile f = {list, UINT64_MAX, {}, 0, 0};
+    regularFileSize(list, f.left); // a pipe is read to its end
+    skipBom(f);
+    ListScan scan = {{address, width, height, ""}, false};
+    memcpy(scan.entry.name, listName, sizeof listName);
     ListRun result = listDone;
-    char line[listLineSize];
+    ListLineText line;
     char path[listPathSize];
-    while (readListLine(list, line)) {
-        const ListLine kind = scanListLine(line);
-        if (kind == listNameTooLong)
-            puts("list entry name too long.");
-        else if (kind == listNoName)
-            puts("list entry without name.");
+    while (readListLine(f, line)) {
+        // kvpush leaves a BMP's own size in width and height for the next line.
+        scan.entry.address = address;
+        scan.entry.width = width;
+        scan.entry.height = height;
+        const ListLine kind = scanListLine(line, scan);
+        if (const char *refusal = listRefusal(kind))
+            puts(refusal);
         if (kind != listEntry)
             continue;
+        address = scan.entry.address;
+        width = scan.entry.width;
+        height = scan.entry.height;
+        memcpy(listName, scan.entry.name, sizeof listName);
         snprintf(path, sizeof path, "%s.bmp", listName);
         if (!entry(firmware, path)) {
             result = listStopped;

@@ -3,8 +3,10 @@
 #ifdef _WIN32
 #include <fcntl.h>
 #include <io.h>
+#include <sys/stat.h>
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
@@ -66,8 +68,47 @@ void guardStandardStreams() {
     }
 }
 
+namespace {
+// Device names (CON, NUL, AUX, COM1, ...) open in any folder, with any
+// extension: only the opened handle tells a file on disk from them.
+bool onDisk(int fd) { return fd >= 0 && GetFileType(HANDLE(_get_osfhandle(fd))) == FILE_TYPE_DISK; }
+} // namespace
+
 // Windows refuses to open a directory as a file already.
-FILE *openNamedFile(const char *path, const char *mode) { return fopen(path, mode); }
+FILE *openNamedFile(const char *path, const char *mode) {
+    FILE *file = fopen(path, mode);
+    if (file && !onDisk(_fileno(file))) {
+        fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+FILE *openUnemptied(const char *path, FileId &id, bool &known) {
+    const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (fd < 0)
+        return nullptr;
+    FILE *file = onDisk(fd) ? _fdopen(fd, "wb") : nullptr;
+    if (!file) {
+        _close(fd);
+        return nullptr;
+    }
+    known = handleFileId(HANDLE(_get_osfhandle(fd)), id);
+    return file;
+}
+
+bool emptyFile(FILE *file) { return _chsize_s(_fileno(file), 0) == 0; }
+
+bool regularFileSize(FILE *file, uint64_t &length) {
+    const int fd = _fileno(file);
+    LARGE_INTEGER size;
+    if (!onDisk(fd) || !GetFileSizeEx(HANDLE(_get_osfhandle(fd)), &size) || size.QuadPart < 0)
+        return false;
+    length = uint64_t(size.QuadPart);
+    return true;
+}
+
+void rawStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 bool pathFileId(const char *path, FileId &id) {
     // Reading attributes only; backup semantics let a directory be named too.
@@ -116,6 +157,38 @@ FILE *openNamedFile(const char *path, const char *mode) {
     }
     return file;
 }
+
+FILE *openUnemptied(const char *path, FileId &id, bool &known) {
+    const int fd = open(path, O_WRONLY | O_CREAT, 0666);
+    if (fd < 0)
+        return nullptr;
+    struct stat st;
+    known = fstat(fd, &st) == 0;
+    if (known)
+        statFileId(st, id);
+    FILE *file = fdopen(fd, "wb");
+    if (!file)
+        close(fd);
+    return file;
+}
+
+// Only a regular file has a length to cut: a device (/dev/null) is written as it is.
+bool emptyFile(FILE *file) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0)
+        return false;
+    return !S_ISREG(st.st_mode) || ftruncate(fileno(file), 0) == 0;
+}
+
+bool regularFileSize(FILE *file, uint64_t &length) {
+    struct stat st;
+    if (fstat(fileno(file), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
+        return false;
+    length = uint64_t(st.st_size);
+    return true;
+}
+
+void rawStandardOutput() { signal(SIGPIPE, SIG_IGN); }
 
 bool pathFileId(const char *path, FileId &id) {
     struct stat st;

@@ -29,11 +29,13 @@ void pullSingle(FILE *firmware, char **argv) {
 
 int main(int argc, char **argv) {
     guardStandardStreams();
+    const bool listMode = argc >= 3 && argv[2][0] == '-' && argv[2][1] == 'l';
+    if (argc >= 2 && stdoutIsInput(argv[1], listMode && argc >= 4 ? argv[3] : nullptr))
+        return 1;
     if (argc < 3) {
         printUsage();
         return 1;
     }
-    const bool listMode = argv[2][0] == '-' && argv[2][1] == 'l';
     if (argv[2][0] == '-' && !listMode) {
         printf("unknown option :%s\n", argv[2]);
         return 1;
@@ -42,11 +44,18 @@ int main(int argc, char **argv) {
         printUsage();
         return 1;
     }
-    if (argc >= 8 && argv[6][0] == '-' && argv[6][1] == 'b') {
+    // -b in sixth place, or in list mode right after the list file, where
+    // the placeholders would stand.
+    const char *depthArg = nullptr;
+    if (argc >= 8 && argv[6][0] == '-' && argv[6][1] == 'b')
+        depthArg = argv[7];
+    else if (listMode && argc >= 6 && argv[4][0] == '-' && argv[4][1] == 'b')
+        depthArg = argv[5];
+    if (depthArg) {
         int depth = 0;
-        scanDecimal(argv[7], depth);
+        scanDecimal(depthArg, depth);
         if (!isBmpBitCount(uint32_t(depth))) {
-            printf("unsupported bpp value:%s\n", argv[7]);
+            printf("unsupported bpp value:%s\n", depthArg);
             return 1;
         }
         bpp = depth;

@@ -18,12 +18,8 @@ const char *const guardLines[guardedFiles] = {"output file is the firmware file.
                                               "output file is the list file.",
                                               "output file is the standard output."};
 
-// The line that refuses path, or nullptr; a path that does not exist yet, or
-// whose identity cannot be read, is no guarded file.
-const char *guardedBy(const char *path) {
-    FileId id;
-    if (!pathFileId(path, id))
-        return nullptr;
+// The line that refuses a file of this identity, or nullptr.
+const char *guardedBy(const FileId &id) {
     for (int i = 0; i < guardedFiles; i++)
         if (guards[i].known && guards[i].id == id)
             return guardLines[i];
@@ -41,18 +37,32 @@ void guardPath(GuardedFile which, const char *path) {
 
 void writeBMP(const char *path) {
     assert(pictureFits(width, height));
-    if (const char *refusal = guardedBy(path)) {
+    // The name is checked, and then the file it opened: another process may
+    // have swapped the name for a link in between.
+    FileId id;
+    if (pathFileId(path, id) && guardedBy(id)) {
+        puts(guardedBy(id));
+        return;
+    }
+    bool known = false;
+    FILE *out = unbuffered(openUnemptied(path, id, known));
+    if (!out) {
+        puts("output file open failed.");
+        return;
+    }
+    if (const char *refusal = known ? guardedBy(id) : nullptr) {
         puts(refusal);
+        fclose(out);
+        return;
+    }
+    if (!emptyFile(out)) {
+        puts("output file write failed.");
+        fclose(out);
         return;
     }
     fillBmpHeader(uint32_t(bpp));
     uint8_t header[bmpHeaderSize];
     storeBmpHeader(bmpFileHeader, bmpInfoHeader, header);
-    FILE *out = unbuffered(fopen(path, "wb"));
-    if (!out) {
-        puts("output file open failed.");
-        return;
-    }
     const size_t imageSize = bmpInfoHeader.biSizeImage;
     bool ok = fwrite(header, 1, sizeof header, out) == sizeof header;
     ok = fwrite(bmpbuf, 1, imageSize, out) == imageSize && ok;

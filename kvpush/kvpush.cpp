@@ -17,6 +17,8 @@ void printUsage() {
 int main(int argc, char **argv) {
     guardStandardStreams();
     const bool listMode = argc >= 3 && argv[2][0] == '-' && argv[2][1] == 'l';
+    if (argc >= 2 && stdoutIsInput(argv[1], listMode && argc >= 4 ? argv[3] : nullptr))
+        return 1;
     // Any other option is taken as the offset, but never without the operands.
     if (argc < (listMode ? 4 : 6)) {
         printUsage();

@@ -75,7 +75,7 @@ int32_t readPixels(FILE *in) {
 } // namespace
 
 int32_t readBMP(const char *path) {
-    FILE *in = unbuffered(fopen(path, "rb"));
+    FILE *in = unbuffered(openNamedFile(path, "rb"));
     if (!in) {
         printf("file open failed : %s.\n", path);
         return 0;

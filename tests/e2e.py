@@ -3,10 +3,11 @@ import os
 import struct
 import subprocess
 import tempfile
+import threading
 import unittest
 
 from kvfiles import (PULL, PUSH, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run,
-                     unpack_device)
+                     run_into, unpack_device)
 
 # Closed descriptors and mounts are POSIX matters; Windows has neither in this form.
 linux_only = unittest.skipIf(WINDOWS, "closed descriptors and mounts are POSIX matters")
@@ -58,6 +59,10 @@ class Pull(InTempDir):
             (("fw.bin", "-l"), PULL_USAGE, 1, None),
             (("fw.bin", "-l", "none.lst"), "list file open failed.\n", 1, None),
             (("fw.bin", "-l", "."), "list file open failed.\n", 1, None),
+            (("fw.bin", "-l", "none.lst", "-b", "16"), "unsupported bpp value:16\n", 1, None),
+            (("fw.bin", "-l", "none.lst", "-b", "32"), "set bpp:32\nlist file open failed.\n", 1, None),
+            (("fw.bin", "-l", "none.lst", "-b", "16", "-b", "32"), "set bpp:32\nlist file open failed.\n", 1, None),
+            (("fw.bin", "-l", "none.lst", "-b", "24", "-q", "32"), "set bpp:24\nlist file open failed.\n", 1, None),
             (("d", "54DF26", "1", "1", "o.bmp"), "firmware file open failed.\n", 1, None),
             (("fw.bin", "54DF26", "1", "1", "o.bmp", "-b", "4294967320"), "unsupported bpp value:4294967320\n", 1, None),
             (("fw.bin", "10054DF26", "1", "1", "o.bmp"), addr(0xFFFFFFFF, 1, 1, "o.bmp") + "input file read failed.\n", 0, None),
@@ -105,21 +110,25 @@ class Pull(InTempDir):
             self.assertEqual(self.read("o.bmp"), bmp(5, 3, bits, values))
 
     def test_list(self):
-        name = "n" * 128
-        lines = ["# comment", "", "0x0054DF26 0x0000 5 3 a", " #0x00550000 0x0 1 1 b", "0X00550000 0x0 1 1 b",
-                 "0x00550000 0x0 1000 160 c", "0x00560000", "0x00570000 0x0 2 2 a", "0x00570000 0x0 1 1 " + name,
-                 "0x0FFFFFFF 0x0 1 1 far", "0x00570000 0x0 -99 1 huge", "0x00570000\t0x1\t7\t1\tdone\tignored"]
-        expected = ("list entry without name.\n" + addr(WINDOW, 5, 3, "a.bmp") * 3
+        name, inc = "n" * 128, "list entry incomplete.\n"
+        lines = ["# comment", "", "0x0054DF26 0x0000 5 3 a", " #0x00550000 0x0 1 1 b", "0X00550000 0x0 1 1 b", "",
+                 "0x00558000 128 160 ramp", "0x00550000 0x0 1000 160 c", "0x00560000", "0x00570000 0x0 2 2 a",
+                 "0x00570000 0x0 1 1 " + name, "0x00580000", "#" + " " * 300 + "0x00570000 0x0 1 1 tail",
+                 "0x0FFFFFFF 0x0 1 1 far\0 0x0 ignored", "0x00570000 0x0 -99 1 huge",
+                 "0x00570000 0x0 3 1 " + "w" * 100000, "\ufeff0x00570000 0x0 3 1 bom",
+                 "0x00570000\t0x1\t7\t1\tdone\tignored"]
+        expected = ("list entry without name.\n" + addr(WINDOW, 5, 3, "a.bmp") + inc * 4
                     + "input file read failed.\n" + addr(0x550000, 100, 0, "160.bmp")
                     + "input file read failed.\n" + addr(0x560000, 100, 0, "160.bmp")
-                    + addr(0x570000, 2, 2, "a.bmp") + "list entry name too long.\n"
+                    + addr(0x570000, 2, 2, "a.bmp") + "list entry name too long.\n" + inc
                     + "input file read failed.\n" + addr(0xFFFFFFF, 1, 1, "far.bmp")
                     + "picture too large.\n" + addr(0x570000, -99, 1, "huge.bmp")
-                    + addr(0x570000, 7, 1, "done.bmp"))
+                    + "list entry name too long.\n" + inc + addr(0x570000, 7, 1, "done.bmp"))
         results = []
-        for end in ("\n", "\r\n"):
-            self.write("p.lst", end.join(lines) + end)
-            out = run(PULL, "fw.bin", "-l", "p.lst", "x", "x", "-b", "32")
+        # A byte order mark at the start is skipped; -b may follow the list file directly.
+        for end, depth in (("\n", ("-b", "32")), ("\r\n", ("x", "x", "-b", "32"))):
+            self.write("p.lst", "\ufeff" + end.join(lines) + end)
+            out = run(PULL, "fw.bin", "-l", "p.lst", *depth)
             results.append((out, sorted((f, self.read(f)) for f in os.listdir(".") if f.endswith(".bmp"))))
             self.assertEqual(out, ("set bpp:32\n" + expected, 0))
             for f in os.listdir("."):
@@ -128,6 +137,39 @@ class Pull(InTempDir):
         self.assertEqual(results[0], results[1])
         self.assertEqual([f for f, _ in results[0][1]], ["a.bmp", "done.bmp"])
         self.assertEqual(len(results[0][1][0][1]), 54 + 16)  # the second a.bmp replaced the first
+
+    def test_list_is_read_to_the_length_it_had(self):
+        """Its own log appended to the list while it runs is never read as entries."""
+        self.write("p.lst", "".join("0x%08X 0x0 1 1 o\n" % (WINDOW + 2 * i) for i in range(300)))
+        script = '"$@" fw.bin -l p.lst | tee -a p.lst > /dev/null'
+        p = subprocess.run(["sh", "-c", script, "sh", *RUNNER, PULL], timeout=60)
+        self.assertEqual(p.returncode, 0)
+        log = self.read("p.lst")[self.read("p.lst").index(b"address"):].replace(b"\r\n", b"\n")
+        self.assertEqual(log.decode(), "".join(addr(WINDOW + 2 * i, 1, 1, "o.bmp") for i in range(300)))
+
+    @linux_only
+    def test_output_swapped_for_a_link_while_it_runs(self):
+        """The name is checked, then the file opened: a link swapped in between is caught."""
+        self.write("p.lst", "0x0054DF26 0x0 1 1 o\n" * 3000)
+        stop = threading.Event()
+
+        def swap():
+            while not stop.is_set():
+                os.symlink("fw.bin", "link.tmp")
+                os.replace("link.tmp", "o.bmp")
+                self.write("reg.tmp", b"")
+                os.replace("reg.tmp", "o.bmp")
+        swapper = threading.Thread(target=swap)
+        swapper.start()
+        try:
+            out, status = run(PULL, "fw.bin", "-l", "p.lst", timeout=120)
+        finally:
+            stop.set()
+            swapper.join()
+        self.assertEqual(status, 0)
+        self.assertEqual(set(out.splitlines()) - {"output file is the firmware file."},
+                         {addr(WINDOW, 1, 1, "o.bmp").strip()})
+        self.assertEqual(self.read("fw.bin"), self.fw)
 
     def test_many_entries_all_complete(self):
         self.write("p.lst", "".join("0x%08X 0x0 %d 3 p%d\n" % (WINDOW + 64 * i, i % 9 + 1, i)
@@ -235,8 +277,7 @@ class Push(InTempDir):
         want = "".join(addr(0x550000, 128, 160, "b%d.bmp" % i) + m + "\n" for i, (_, m) in enumerate(rows))
         self.assertEqual((out, status), (want, 0))
         os.mkdir("dir.bmp")
-        dir_bmp = "file open failed : dir.bmp." if WINDOWS else "bmp header read failed."
-        for name, m in (("dir.bmp", dir_bmp), ("/dev/null", "bmp header read failed.")):
+        for name, m in (("dir.bmp", "file open failed : dir.bmp."), ("/dev/null", "bmp header read failed.")):
             self.assertEqual(run(PUSH, "fw.bin", "550000", "1", "1", name), (addr(0x550000, 1, 1, name) + m + "\n", 0))
         self.write("fw.bin", self.fw[:0x9E6F56 + 29])
         self.assertEqual(self.push_list([(0x9E6F56, good)])[0],
@@ -271,6 +312,57 @@ class Push(InTempDir):
         self.assertEqual(self.read("fw.bin"), self.fw[:0x550000] + packed + self.fw[0x550000 + 30:])
         self.assertEqual(run(PULL, "fw.bin", "550000", "5", "3", "o.bmp", closed=(1,)), ("", 0))
         self.assertEqual(self.read("o.bmp"), bmp(5, 3, 24, v))
+
+    @linux_only
+    def test_standard_output_closed_before_a_long_list(self):
+        """Without the null device on descriptor 1 the firmware would take it, and the messages."""
+        v = device_values(5, 3)
+        self.write("b0.bmp", bmp(5, 3, 24, v))
+        self.write("p.lst", "0x00550000 0x0 5 3 b0\n" * 400)
+        self.assertEqual(run(PUSH, "fw.bin", "-l", "p.lst", closed=(1,)), ("", 0))
+        packed = pack_device([x & 0x7FFF for x in v])
+        self.assertEqual(self.read("fw.bin"), self.fw[:0x550000] + packed + self.fw[0x550000 + 30:])
+
+    def test_standard_output_onto_an_input(self):
+        """'>> fw.bin' or '>> p.lst', by any name: refused before anything is written or printed."""
+        self.write("b.bmp", bmp(5, 3, 24, device_values(5, 3)))
+        self.write("p.lst", "0x00550000 0x0 5 3 b\n")
+        os.link("fw.bin", "hard.bin")
+        fw, lst = "standard output is the firmware file.\n", "standard output is the list file.\n"
+        rows = [  # tool, arguments, file standard output is appended to, standard error there too, line
+            (PULL, ("fw.bin", "54DF26", "5", "3", "o.bmp"), "fw.bin", False, fw),
+            (PULL, ("fw.bin", "54DF26", "5", "3", "o.bmp", "-b", "16"), "hard.bin", False, fw),
+            (PULL, ("fw.bin", "-x"), "fw.bin", False, fw),
+            (PULL, ("fw.bin", "-l", "p.lst", "-b", "32"), "p.lst", False, lst),
+            (PULL, ("fw.bin", "-l", "p.lst"), "fw.bin", True, ""),
+            (PUSH, ("fw.bin", "550000", "5", "3", "b.bmp"), "hard.bin", False, fw),
+            (PUSH, ("fw.bin", "-l", "p.lst"), "p.lst", False, lst),
+            (PUSH, ("fw.bin", "-l", "p.lst"), "fw.bin", True, ""),
+        ]
+        for tool, args, into, both, line in rows:
+            with self.subTest(tool=tool, args=args, into=into):
+                self.assertEqual(run_into(into, tool, *args, stderr_too=both), (line, 1))
+                self.assertEqual(self.read("fw.bin"), self.fw)
+                self.assertEqual(self.read("p.lst"), b"0x00550000 0x0 5 3 b\n")
+                self.assertFalse(os.path.exists("o.bmp"))
+
+    @unittest.skipUnless(WINDOWS, "device names are a Windows matter")
+    def test_windows_devices_are_no_files(self):
+        self.write("p.lst", "0x00550000 0x0 1 1 aux\n")
+        rows = [
+            (PULL, ("nul", "54DF26", "1", "1", "o.bmp"), "firmware file open failed.\n", 1),
+            (PULL, ("fw.bin", "-l", "NUL.lst"), "list file open failed.\n", 1),
+            (PUSH, ("Nul.txt", "-l", "p.lst"), "firmware file open failed.\n", 1),
+            *((PULL, ("fw.bin", "54DF26", "1", "1", n), addr(WINDOW, 1, 1, n) + "output file open failed.\n", 0)
+              for n in ("nul.bmp", "NUL", "con.bmp", "Con")),
+            (PUSH, ("fw.bin", "-l", "p.lst"), addr(0x550000, 1, 1, "aux.bmp") + "file open failed : aux.bmp.\n", 0),
+            (PUSH, ("fw.bin", "550000", "1", "1", "nul.bmp"), addr(0x550000, 1, 1, "nul.bmp")
+             + "file open failed : nul.bmp.\n", 0),
+        ]
+        for tool, args, out, status in rows:
+            with self.subTest(args=args):
+                self.assertEqual(run(tool, *args, timeout=60), (out, status))
+        self.assertEqual(self.read("fw.bin"), self.fw)
 
     @linux_only
     def test_failed_firmware_write_stops_the_run(self):

@@ -11,15 +11,22 @@ WINDOW = 0x54DF26
 FW_SIZE = 0x9E6F56 + 40960
 
 
-def run(tool, *args, closed=()):
+def run(tool, *args, closed=(), timeout=None):
     """Output and status of one run; 'closed' descriptors are closed in the child."""
     def close():
         for fd in closed:
             os.close(fd)
     p = subprocess.run([*RUNNER, tool, *args], capture_output=True, text=True,
-                       preexec_fn=close if closed else None)
+                       preexec_fn=close if closed else None, timeout=timeout)
     # Windows writes its text-mode CR LF line ends; the lines are the same.
     return p.stdout.replace("\r\n", "\n"), p.returncode
+
+
+def run_into(path, tool, *args, stderr_too=False):
+    """Standard error and status of a run whose standard output is appended to path."""
+    with open(path, "ab") as out:
+        p = subprocess.run([*RUNNER, tool, *args], stdout=out, stderr=out if stderr_too else subprocess.PIPE)
+    return (p.stderr or b"").decode().replace("\r\n", "\n"), p.returncode
 
 
 def device_values(w, h, seed=0):

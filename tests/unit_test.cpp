@@ -85,43 +85,71 @@ TEST(Bmp, HeaderLayoutAndSizes) {
     }
 }
 
+ListLineText lineOf(const std::string &bytes) {
+    ListLineText line;
+    takeListLine(bytes.data(), bytes.size(), line);
+    return line;
+}
+
 TEST(ListLine, ScansFieldsAndCarriesThemOver) {
-    const std::string longName(128, 'n');
-    // Each row starts from the entry before it: 0x54DF26, 12 x 34, "prev".
+    const std::string longName(128, 'n'), inc = "incomplete";
+    // Each row starts from the entry before it: 0x54DF26, 12 x 34, "prev";
+    // "refused" says a line since the last complete one was refused.
     struct {
         std::string line;
+        bool refused;
         ListLine kind;
         uint32_t address, w, h;
         std::string name;
     } rows[] = {
-        {"\n", listEntry, 0x54DF26, 12, 34, "prev"},
-        {"0x0054DF27 0x0000 128 160 title\n", listEntry, 0x54DF27, 128, 160, "title"},
-        {"#0x00550000 0x0000 1 2 c\n", listComment, 0x54DF26, 12, 34, "prev"},
-        {" #0x00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 12, 34, "prev"},
-        {"0X00550000 0x0000 1 2 c\n", listEntry, 0x54DF26, 12, 34, "prev"},
-        {"0x00550000 0x0000 56 78\n", listEntry, 0x550000, 56, 78, "prev"},
-        {"0x0054DF26 0x0000 1000 160 title\n", listEntry, 0x54DF26, 100, 0, "160"},
-        {"0x00560000\n", listEntry, 0x560000, 12, 34, "prev"},
-        {"0x00570000\t0x12 -99  7 dir/a b\r\n", listEntry, 0x570000, uint32_t(-99), 7, "dir/a"},
-        {"0x00580000 0x0 1 2 " + longName + "\n", listNameTooLong, 0x54DF26, 12, 34, "prev"},
-        {"0x00580000 0x0 1 2 " + longName.substr(1), listEntry, 0x580000, 1, 2, longName.substr(1)},
+        {"\n", false, listEntry, 0x54DF26, 12, 34, "prev"},
+        {" \t\r\n", false, listEntry, 0x54DF26, 12, 34, "prev"},
+        {"0x0054DF27 0x0000 128 160 title\n", true, listEntry, 0x54DF27, 128, 160, "title"},
+        {"#0x00550000 0x0000 1 2 c\n", true, listComment, 0x54DF26, 12, 34, "prev"},
+        {" #0x00550000 0x0000 1 2 c\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0X00550000 0x0000 1 2 c\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0x00558000 128 160 ramp\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0x00560000 word\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0x\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"\xEF\xBB\xBF" "0x00550000 0x0000 1 2 c\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0x00550000 0x0000 56 78\n", false, listEntry, 0x550000, 56, 78, "prev"},
+        {"0x00550000 0x0000 56 78  \r\n", false, listEntry, 0x550000, 56, 78, "prev"},
+        {"0x00550000 0x0000 56 78\n", true, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"\n", true, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"0x0054DF26 0x0000 1000 160 title\n", false, listEntry, 0x54DF26, 100, 0, "160"},
+        {"0x00560000\n", false, listEntry, 0x560000, 12, 34, "prev"},
+        {"0x00570000\t0x12 -99  7 dir/a b\r\n", false, listEntry, 0x570000, uint32_t(-99), 7,
+         "dir/a"},
+        {"0x00580000 0x0 1 2 " + longName + "\n", false, listNameTooLong, 0x54DF26, 12, 34, "prev"},
+        {"0x00580000 0x0 1 2 " + longName.substr(1), false, listEntry, 0x580000, 1, 2,
+         longName.substr(1)},
+        // The text ends at a NUL; the rest of a line past 255 characters is passed over.
+        {std::string("0x00590000 0x0 1 2 n\0ul\n", 25), false, listEntry, 0x590000, 1, 2, "n"},
+        {"0x00590000 0x0 1 2 ok" + std::string(234, ' ') + "0x1 0x0 3 4 x\n", false, listEntry,
+         0x590000, 1, 2, "ok"},
+        {"#" + std::string(254, ' ') + "0x1 0x0 3 4 x\n", false, listComment, 0x54DF26, 12, 34,
+         "prev"},
+        // A name that runs on past the 255th character is no name of its own.
+        {"0x00590000" + std::string(219, ' ') + "0x0 1 2 " + std::string(30, 'c'), false,
+         listNameTooLong, 0x54DF26, 12, 34, "prev"},
+        {"0x00590000" + std::string(219, ' ') + "0x0 1 2 " + std::string(18, 'c') + " x", false,
+         listEntry, 0x590000, 1, 2, std::string(18, 'c')},
     };
     for (const auto &r : rows) {
-        address = 0x54DF26;
-        width = 12;
-        height = 34;
-        strcpy(listName, "prev");
-        EXPECT_EQ(scanListLine(r.line.c_str()), r.kind) << r.line;
-        EXPECT_EQ(address, r.address) << r.line;
-        EXPECT_EQ(width, r.w) << r.line;
-        EXPECT_EQ(height, r.h) << r.line;
-        EXPECT_EQ(std::string(listName), r.name) << r.line;
+        ListScan scan = {{0x54DF26, 12, 34, "prev"}, r.refused};
+        const ListLine kind = scanListLine(lineOf(r.line), scan);
+        EXPECT_EQ(kind, r.kind) << r.line;
+        EXPECT_EQ(scan.entry.address, r.address) << r.line;
+        EXPECT_EQ(scan.entry.width, r.w) << r.line;
+        EXPECT_EQ(scan.entry.height, r.h) << r.line;
+        EXPECT_EQ(std::string(scan.entry.name), r.name) << r.line;
+        const bool refusedAfter = kind == listComment ? r.refused : kind != listEntry;
+        EXPECT_EQ(scan.refused, refusedAfter) << r.line;
     }
     // Before any entry has named a file, a line without a name changes nothing.
-    listName[0] = '\0';
-    address = 0x54DF26;
-    EXPECT_EQ(scanListLine("0x00550000 0x0000 12 34\n"), listNoName);
-    EXPECT_EQ(address, 0x54DF26u);
+    ListScan scan = {{0x54DF26, 12, 34, ""}, false};
+    EXPECT_EQ(scanListLine(lineOf("0x00550000 0x0000 12 34\n"), scan), listNoName);
+    EXPECT_EQ(scan.entry.address, 0x54DF26u);
 }
 
 TEST(Args, NumbersSaturateInsteadOfWrapping) {
@@ -159,29 +187,27 @@ TEST(Args, NumbersSaturateInsteadOfWrapping) {
 }
 
 std::vector<std::string> readLines(const std::string &text) {
-    FILE *f = tmpfile();
-    fwrite(text.data(), 1, text.size(), f);
-    rewind(f);
     std::vector<std::string> lines;
-    char line[listLineSize];
-    while (readListLine(f, line))
-        lines.push_back(line);
-    fclose(f);
+    ListLineText line;
+    for (size_t pos = 0; pos < text.size();) {
+        pos += takeListLine(text.data() + pos, text.size() - pos, line);
+        lines.push_back(std::string(line.text) + (line.cut ? "+" : ""));
+    }
     return lines;
 }
 
-TEST(ListLine, CrLfReadsLikeLfAndLongLinesSplit) {
+TEST(ListLine, CrLfReadsLikeLfAndLongLinesAreCut) {
     const std::string lf = "# c\n\n0x1 0x0 1 2 a\n" + std::string(254, 'x') + "\n" +
-                           std::string(300, 'y') + "\nlast\rline";
+                           std::string(300, 'y') + "\n" + std::string(255, 'z') + " z\nlast\rline";
     std::string crlf;
     for (char c : lf)
         crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
     const auto lines = readLines(lf);
     EXPECT_EQ(readLines(crlf), lines);
     ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[3].size(), 255u);
-    EXPECT_EQ(lines[4], std::string(255, 'y'));
-    EXPECT_EQ(lines[5], std::string(45, 'y') + "\n");
+    EXPECT_EQ(lines[3], std::string(254, 'x'));
+    EXPECT_EQ(lines[4], std::string(255, 'y') + "+");
+    EXPECT_EQ(lines[5], std::string(255, 'z'));
     EXPECT_EQ(lines[6], "last\rline");
 }
 
