@@ -48,10 +48,22 @@ FILE *unbuffered(FILE *file) {
 namespace {
 bool handleFileId(HANDLE h, FileId &id) {
     BY_HANDLE_FILE_INFORMATION info;
-    if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info))
+    if (h == INVALID_HANDLE_VALUE)
         return false;
-    id.volume = info.dwVolumeSerialNumber;
-    id.index = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+    if (GetFileInformationByHandle(h, &info)) {
+        id.volume = info.dwVolumeSerialNumber;
+        id.index = uint64_t(info.nFileIndexHigh) << 32 | info.nFileIndexLow;
+        return true;
+    }
+    // Wine answers only this for a standard handle that a POSIX parent
+    // redirected to a file, and without the volume.
+    FILE_ID_INFO fid;
+    if (!GetFileInformationByHandleEx(h, FileIdInfo, &fid, sizeof fid))
+        return false;
+    id.volume = fid.VolumeSerialNumber ? fid.VolumeSerialNumber : anyVolume;
+    id.index = 0;
+    for (int i = 7; i >= 0; i--)
+        id.index = id.index << 8 | fid.FileId.Identifier[i];
     return true;
 }
 } // namespace

@@ -7,12 +7,16 @@
 
 // What makes two names the same file: device and inode on POSIX, volume
 // serial number and file index on Windows.
+// A volume that could not be told (a standard handle under Wine) matches any:
+// refusing a file that only shares its index errs on the safe side.
 struct FileId {
     uint64_t volume;
     uint64_t index;
 };
+constexpr uint64_t anyVolume = UINT64_MAX;
 inline bool operator==(const FileId &a, const FileId &b) {
-    return a.volume == b.volume && a.index == b.index;
+    return a.index == b.index &&
+           (a.volume == b.volume || a.volume == anyVolume || b.volume == anyVolume);
 }
 
 // Puts the null device on each of descriptors 0, 1 and 2 that is closed, so
