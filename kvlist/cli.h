@@ -1,0 +1,49 @@
+#pragma once
+// What every kvlist verb shares: its operands, its input files read whole,
+// its product on standard output and its messages on standard error.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+enum Status { statusOk = 0, statusFailed = 1, statusUsage = 2 };
+
+// "kvlist: " and the message, as one line on standard error.
+void complain(const char *format, ...)
+#ifdef __GNUC__
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// A hexadecimal operand as kvpull takes an offset: hex digits, an optional
+// 0x, nothing else, at most 32 bits. False after a complaint (a usage error).
+bool parseHexOperand(const char *text, uint32_t &value);
+
+// A whole input file (firmware or list). False after a complaint when it is
+// missing, unreadable, a directory or longer than 4 GiB. Remembers the file,
+// so that standard output onto it can be refused.
+bool readInput(const char *path, std::vector<uint8_t> &data);
+
+// True, after a complaint, when standard output is one of the inputs read so
+// far: writing there would destroy what the run reads.
+bool stdoutIsAnInput();
+
+// Writes the product to standard output and flushes it; false after a
+// complaint when it could not be written whole (a full disk, a closed pipe).
+bool writeOutput(const std::string &text);
+
+// A name as it may stand in a comment or an HTML page: control characters
+// as \xHH, so that it cannot start a line of its own.
+std::string escapeControls(const std::string &name);
+
+// kvpush writes only pictures whose first byte lies in this window.
+constexpr uint32_t kvpushFirst = 0x54DF26;
+constexpr uint32_t kvpushLast = 0x9E6F56;
+inline bool inKvpushWindow(uint32_t offset) {
+    return offset >= kvpushFirst && offset <= kvpushLast;
+}
+
+// The verbs, each with its operands only (counted by the dispatcher).
+int runFind(int argc, char **argv);
+int runSheet(int argc, char **argv);
+int runMove(int argc, char **argv);
+int runCheck(int argc, char **argv);
