@@ -1,0 +1,53 @@
+#pragma once
+// Finding device pictures in a firmware file: runs of 16-bit pixels whose
+// bit 15 never changes, whose channels change little from pixel to pixel and
+// whose rows resemble the row before them. Pure: no files, integers only.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+struct Candidate {
+    uint32_t offset, width, height;
+    uint32_t sure; // 0..100: the share of its words that match the word one row below
+};
+
+constexpr uint32_t findMinWidth = 4, findMaxWidth = 160, findMinHeight = 4, findMaxHeight = 999;
+constexpr uint32_t findMaxPixels = 20480;
+
+// Every candidate has findMinWidth..findMaxWidth columns, findMinHeight..
+// findMaxHeight rows and at most findMaxPixels pixels; offset order.
+std::vector<Candidate> findPictures(const uint8_t *data, size_t size);
+
+// The steps, for the unit tests.
+
+// The little-endian 16-bit words of one byte parity of a buffer.
+struct Words {
+    const uint8_t *bytes;
+    size_t count;
+    uint32_t operator[](size_t i) const {
+        return uint32_t(bytes[2 * i]) | uint32_t(bytes[2 * i + 1]) << 8;
+    }
+};
+
+// Sum of the differences of the three 5-bit channels, 0..93.
+uint32_t pixelDistance(uint32_t a, uint32_t b);
+
+// The width at which words [from, to) resemble the words one row earlier
+// (never reaching before word 0) distinctly better than one word nearer or
+// farther, or 0 when no width stands out.
+uint32_t dipWidth(Words w, size_t from, size_t to);
+
+// Whether word i of a picture of this width resembles the word below it.
+bool continuesDown(Words w, size_t i, uint32_t width);
+
+// The first word of a picture of this width that starts in [from, to) and
+// whose row before, if any, is no earlier than word 0, or to when none does.
+size_t pictureStart(Words w, size_t from, size_t to, uint32_t width);
+
+// The rows from start on that continue into one another; the last may be
+// cut by end.
+uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width);
+
+// Why rows of smooth words are no picture, or nullptr: fewer than 8 values,
+// text, a table of small numbers, a monotone table.
+const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height);

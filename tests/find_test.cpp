@@ -1,0 +1,247 @@
+// The picture finder's steps on small made-up inputs: a smooth, asymmetric
+// picture of odd width between bytes that are no picture.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "find.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+uint32_t rgb(uint32_t r, uint32_t g, uint32_t b) { return r << 10 | g << 5 | b; }
+
+// Red grows to the right, green downwards, blue makes cells of 3 x 3 pixels
+// bright or dark at random, brighter near a point off the centre: no two rows
+// and no two columns alike, and no period across.
+std::vector<uint32_t> picture(uint32_t w, uint32_t h) {
+    std::vector<uint32_t> p;
+    for (uint32_t y = 0; y < h; y++)
+        for (uint32_t x = 0; x < w; x++) {
+            const uint32_t dx = x > w / 3 ? x - w / 3 : w / 3 - x,
+                           dy = y > h / 4 ? y - h / 4 : h / 4 - y;
+            const uint32_t near = 31 - std::min(31u, (dx + dy) * 40 / (w + h));
+            const bool bright = ((x / 3 * 2654435761u) ^ (y / 3 * 40503u)) >> 13 & 1;
+            p.push_back(rgb(x * 31 / (w - 1), y * 31 / (h - 1), bright ? near : near / 4));
+        }
+    return p;
+}
+
+void putWords(Bytes &out, const std::vector<uint32_t> &words) {
+    for (uint32_t v : words) {
+        out.push_back(uint8_t(v));
+        out.push_back(uint8_t(v >> 8));
+    }
+}
+
+// Bytes like compressed data: every bit pattern, bit 15 changing often.
+void putNoise(Bytes &out, size_t n, uint32_t seed) {
+    for (size_t i = 0; i < n; i++) {
+        seed = seed * 1103515245 + 12345;
+        out.push_back(uint8_t(seed >> 16));
+    }
+}
+
+struct Placed {
+    Bytes bytes;
+    uint32_t offset;
+};
+
+Placed between(size_t before, const std::vector<uint32_t> &words, size_t after) {
+    Placed p;
+    putNoise(p.bytes, before, 7);
+    p.offset = uint32_t(p.bytes.size());
+    putWords(p.bytes, words);
+    putNoise(p.bytes, after, 11);
+    return p;
+}
+
+std::string found(const Bytes &bytes) {
+    std::string s;
+    for (const Candidate &c : findPictures(bytes.data(), bytes.size()))
+        s += std::to_string(c.offset) + ":" + std::to_string(c.width) + "x" +
+             std::to_string(c.height) + " ";
+    return s;
+}
+
+std::string expect(uint32_t offset, uint32_t w, uint32_t h) {
+    return std::to_string(offset) + ":" + std::to_string(w) + "x" + std::to_string(h) + " ";
+}
+
+} // namespace
+
+TEST(PixelDistance, SumsTheChannelsAndIgnoresBit15) {
+    struct Row {
+        uint32_t a, b, distance;
+    } rows[] = {
+        {0x0000, 0x0000, 0},
+        {0x0000, 0x7FFF, 93},
+        {0x001F, 0x0000, 31},
+        {0x0421, 0x0000, 3},
+        {0x8000, 0x0000, 0},
+        {0x7C00, 0x03E0, 62},
+        {rgb(3, 9, 27), rgb(5, 8, 20), 10},
+    };
+    for (const Row &r : rows) {
+        EXPECT_EQ(pixelDistance(r.a, r.b), r.distance) << std::hex << r.a << " " << r.b;
+        EXPECT_EQ(pixelDistance(r.b, r.a), r.distance);
+    }
+}
+
+// One picture between noise is found with its offset and size, at either
+// byte parity, at widths from the smallest to the largest.
+TEST(FindPictures, OnePictureBetweenNoise) {
+    struct Row {
+        size_t before;
+        uint32_t w, h;
+    } rows[] = {
+        {1000, 37, 23},  {1001, 37, 23}, {512, 13, 40}, {777, 61, 19},
+        {2048, 160, 30}, {3, 101, 17},   {64, 9, 50},
+    };
+    for (const Row &r : rows) {
+        const Placed p = between(r.before, picture(r.w, r.h), 999);
+        EXPECT_EQ(found(p.bytes), expect(p.offset, r.w, r.h))
+            << r.before << " " << r.w << "x" << r.h;
+    }
+}
+
+TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
+    Bytes bytes;
+    putNoise(bytes, 700, 3);
+    const uint32_t first = uint32_t(bytes.size());
+    putWords(bytes, picture(45, 20));
+    const uint32_t second = uint32_t(bytes.size());
+    std::vector<uint32_t> other = picture(29, 31);
+    for (uint32_t &v : other)
+        v ^= 0x7C00; // another picture, not the first one's continuation
+    putWords(bytes, other);
+    putNoise(bytes, 500, 5);
+    EXPECT_EQ(found(bytes), expect(first, 45, 20) + expect(second, 29, 31));
+}
+
+TEST(FindPictures, NothingInEmptyOrNoise) {
+    EXPECT_EQ(found(Bytes()), "");
+    EXPECT_EQ(found(Bytes(1, 0)), "");
+    Bytes noise;
+    putNoise(noise, 1 << 16, 1);
+    EXPECT_EQ(found(noise), "");
+    EXPECT_EQ(found(Bytes(65536, 0)), "") << "padding";
+    EXPECT_EQ(found(Bytes(65536, 0xFF)), "") << "padding";
+}
+
+// What only looks smooth: text, a table of small numbers, a monotone table,
+// audio whose sign changes.
+TEST(FindPictures, NoPictureInSmoothNonPictures) {
+    std::string text;
+    while (text.size() < 20000)
+        text += "The quick brown fox jumps over the lazy dog; pictures are rows of pixels. ";
+    Bytes ascii(text.begin(), text.end());
+    EXPECT_EQ(found(ascii), "") << "ascii";
+    Bytes utf16;
+    for (char c : text) {
+        utf16.push_back(uint8_t(c));
+        utf16.push_back(0);
+    }
+    EXPECT_EQ(found(utf16), "") << "utf-16";
+    std::vector<uint32_t> gamma, sine, audio;
+    for (uint32_t i = 0; i < 4096; i++) {
+        gamma.push_back(uint32_t(i * i / 512)); // 0 .. 32752, always rising
+        sine.push_back(
+            uint32_t(128 + ((i * 37) % 256 < 128 ? (i * 37) % 128 : 127 - (i * 37) % 128)));
+        audio.push_back(uint32_t(int32_t((i % 50) * 1200) - 30000) & 0xFFFF);
+    }
+    Bytes table;
+    putWords(table, gamma);
+    EXPECT_EQ(found(table), "") << "gamma";
+    table.clear();
+    putWords(table, sine);
+    EXPECT_EQ(found(table), "") << "small numbers";
+    table.clear();
+    putWords(table, audio);
+    EXPECT_EQ(found(table), "") << "audio";
+}
+
+TEST(FindPictures, LongRunsCutAtRowsWithinTheLimits) {
+    // 100 x 500 of one smooth picture: at most 20480 pixels a candidate.
+    const Placed p = between(600, picture(100, 500), 600);
+    const std::vector<Candidate> c = findPictures(p.bytes.data(), p.bytes.size());
+    ASSERT_FALSE(c.empty());
+    uint32_t rows = 0;
+    for (const Candidate &k : c) {
+        EXPECT_EQ(k.width, 100u);
+        EXPECT_LE(k.width * k.height, findMaxPixels);
+        EXPECT_LE(k.height, findMaxHeight);
+        EXPECT_EQ((k.offset - p.offset) % 200, 0u) << "cut at a row boundary";
+        rows += k.height;
+    }
+    EXPECT_EQ(c.front().offset, p.offset);
+    EXPECT_EQ(rows, 500u);
+}
+
+// Four blocks of 64 words, as the finder judges them.
+TEST(Steps, DipWidthNamesTheRowLength) {
+    for (uint32_t w : {5u, 9u, 13u, 37u, 64u, 101u, 127u, 160u}) {
+        Bytes bytes;
+        putWords(bytes, picture(w, 1024 / w + 8));
+        const Words words{bytes.data(), bytes.size() / 2};
+        EXPECT_EQ(dipWidth(words, 2 * w, 2 * w + 256), w) << w;
+    }
+    Bytes noise;
+    putNoise(noise, 4096, 9);
+    EXPECT_EQ(dipWidth(Words{noise.data(), noise.size() / 2}, 1000, 1256), 0u);
+}
+
+TEST(Steps, StartAndRowsOfAPicture) {
+    const Placed p = between(300, picture(21, 15), 300);
+    const Words words{p.bytes.data(), p.bytes.size() / 2};
+    const size_t first = p.offset / 2;
+    EXPECT_TRUE(continuesDown(words, first + 21 * 3 + 4, 21));
+    EXPECT_FALSE(continuesDown(words, first - 21, 21)) << "noise above the picture";
+    EXPECT_EQ(pictureStart(words, first - 40, first + 40, 21), first);
+    EXPECT_EQ(pictureRows(words, first, words.count, 21), 15u);
+}
+
+TEST(Steps, RejectReasons) {
+    struct Row {
+        const char *name;
+        std::vector<uint32_t> words;
+        uint32_t width, height;
+        const char *reason;
+    };
+    std::vector<uint32_t> few(64, 0x1234), text, small, rising;
+    few[10] = 0x1235;
+    for (uint32_t i = 0; i < 64; i++) {
+        text.push_back(uint32_t("picture rows"[i % 12]) | uint32_t("of pixels ok"[i % 12]) << 8);
+        small.push_back(0x80 + (i * 7) % 64);
+        rising.push_back(0x0100 + i * 3);
+    }
+    const Row rows[] = {
+        {"picture", picture(8, 8), 8, 8, nullptr},
+        {"two values", few, 8, 8, "fewer than 8 values"},
+        {"text", text, 8, 8, "text"},
+        {"small numbers", small, 8, 8, "small numbers"},
+        {"rising", rising, 8, 8, "monotone"},
+    };
+    for (const Row &r : rows) {
+        Bytes bytes;
+        putWords(bytes, r.words);
+        const char *got = rejectReason(Words{bytes.data(), bytes.size() / 2}, 0, r.width, r.height);
+        EXPECT_STREQ(got, r.reason) << r.name;
+    }
+}
+
+TEST(FindPictures, SameBytesWhateverTheBuffer) {
+    // The result depends on the bytes only: a copy at another address gives
+    // the same candidates.
+    const Placed p = between(333, picture(19, 19), 333);
+    std::vector<uint8_t> shifted(1, 0xAA);
+    shifted.insert(shifted.end(), p.bytes.begin(), p.bytes.end());
+    const std::vector<Candidate> a = findPictures(p.bytes.data(), p.bytes.size());
+    const std::vector<Candidate> b = findPictures(shifted.data() + 1, p.bytes.size());
+    ASSERT_EQ(a.size(), b.size());
+    for (size_t i = 0; i < a.size(); i++)
+        EXPECT_EQ(a[i].offset + a[i].width * 1000 + a[i].height * 1000000 + a[i].sure,
+                  b[i].offset + b[i].width * 1000 + b[i].height * 1000000 + b[i].sure);
+}
