@@ -26,6 +26,8 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 FIGURES = os.path.join(ROOT, "bench", "find_figures.txt")
 MARGIN = 2.0  # percentage points: other installed packages make slightly other corpora
 KINDS = ("sparse", "dense")
+# mkcorpus.py needs Pillow, which Debian installs for its own python3.
+PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 
 
 def build():
@@ -168,7 +170,7 @@ def main():
         kvlist, peakrss = build()
     measured = {}
     with tempfile.TemporaryDirectory() as work:
-        gen = [sys.executable, os.path.join(ROOT, "bench", "mkcorpus.py"), work, "--seed", str(args.seed)]
+        gen = [PYTHON, os.path.join(ROOT, "bench", "mkcorpus.py"), work, "--seed", str(args.seed)]
         subprocess.run(gen, check=True, stdout=subprocess.DEVNULL)
         print("corpus   seen%   exact%  false%   (seen exact false / pictures candidates)")
         for kind in KINDS:

@@ -33,19 +33,31 @@ except ImportError:  # pragma: no cover
 warnings.filterwarnings("ignore", module="PIL")
 MAX_WIDTH, MAX_PIXELS, MAX_HEIGHT = 160, 20480, 160
 BACKGROUNDS = [(0, 0, 0), (255, 255, 255), (0, 0, 255), (255, 0, 255)]
-ICON_GLOBS = ["/usr/share/icons/Adwaita/*/legacy/*.png", "/usr/share/icons/Adwaita/*/*/*.png",
-              "/usr/share/icons/hicolor/*/*/*.png", "/usr/share/pixmaps/*.png"]
-PHOTO_GLOBS = ["/usr/share/desktop-base/*/*/*.png", "/usr/share/desktop-base/*/*/*.jpg",
-               "/usr/share/desktop-base/*/*/*/*/*.png", "/usr/share/images/desktop-base/*.png",
-               "/usr/share/backgrounds/*/*.png", "/usr/share/backgrounds/*/*.jpg"]
+# Each list in order of preference: the first group that finds files is used, so
+# that the corpus depends on the named packages only, not on whatever else is
+# installed (hicolor and pixmaps hold other packages' icons).
+ICON_GLOBS = [["/usr/share/icons/Adwaita/*/legacy/*.png", "/usr/share/icons/Adwaita/*/*/*.png"],
+              ["/usr/share/icons/hicolor/*/*/*.png", "/usr/share/pixmaps/*.png"]]
+PHOTO_GLOBS = [["/usr/share/desktop-base/*/*/*.png", "/usr/share/desktop-base/*/*/*.jpg",
+                "/usr/share/desktop-base/*/*/*/*/*.png", "/usr/share/images/desktop-base/*.png"],
+               ["/usr/share/backgrounds/*/*.png", "/usr/share/backgrounds/*/*.jpg"]]
 MAGICK_BUILTINS = ["rose:", "logo:", "wizard:", "granite:", "netscape:"]
-CODE_GLOBS = ["/usr/aarch64-linux-gnu/lib/*.so*", "/usr/s390x-linux-gnu/lib/*.so*",
-              "/usr/lib/x86_64-linux-gnu/*.so*"]
-TEXT_GLOBS = ["/usr/share/common-licenses/*", "/usr/share/doc/*/copyright"]
+CODE_GLOBS = [["/usr/aarch64-linux-gnu/lib/*.so*", "/usr/s390x-linux-gnu/lib/*.so*"],
+              ["/usr/lib/x86_64-linux-gnu/*.so*", "/usr/lib/*-linux-gnu/*.so*"]]
+TEXT_GLOBS = [["/usr/share/common-licenses/*"], ["/usr/share/doc/*/copyright"]]
 
 
 def warn(message):
     print("mkcorpus: " + message, file=sys.stderr)
+
+
+def first_found(groups, keep=os.path.exists):
+    """The sorted files of the first group of globs that finds any."""
+    for group in groups:
+        found = sorted({p for g in group for p in glob.glob(g) if keep(p)})
+        if found:
+            return found
+    return []
 
 
 def device_pixels(rgb):
@@ -82,8 +94,8 @@ def on_background(rgba, colour, margin):
 
 def load_sources():
     """Sorted lists of the artwork found, and the missing kinds on standard error."""
-    icons = sorted({p for g in ICON_GLOBS for p in glob.glob(g)})
-    photos = sorted({p for g in PHOTO_GLOBS for p in glob.glob(g)})
+    icons = first_found(ICON_GLOBS)
+    photos = first_found(PHOTO_GLOBS)
     convert = "/usr/bin/convert" if os.path.exists("/usr/bin/convert") else shutil.which("convert")
     builtins = []
     for name in MAGICK_BUILTINS:
@@ -95,6 +107,8 @@ def load_sources():
             pass
     if not icons:
         warn("no icon theme found (apt-get install adwaita-icon-theme hicolor-icon-theme)")
+    elif not icons[0].startswith("/usr/share/icons/Adwaita"):
+        warn("Adwaita icons missing (apt-get install adwaita-icon-theme): other icons instead")
     if not photos:
         warn("no desktop background found (apt-get install desktop-base)")
     if not builtins:
@@ -218,11 +232,13 @@ class Filler:
     """The non-picture bytes: each kind a function of (rng, length)."""
 
     def __init__(self):
-        self.libs = sorted({p for g in CODE_GLOBS for p in glob.glob(g)
-                            if os.path.isfile(p) and os.path.getsize(p) > 65536})[:200]
-        self.texts = sorted(p for g in TEXT_GLOBS for p in glob.glob(g) if os.path.isfile(p))[:400]
+        self.libs = first_found(CODE_GLOBS, lambda p: os.path.isfile(p) and os.path.getsize(p) > 65536)[:200]
+        self.texts = first_found(TEXT_GLOBS, os.path.isfile)[:400]
         if not self.libs:
-            warn("no shared libraries found for machine code (apt-get install g++-aarch64-linux-gnu)")
+            warn("no shared libraries found for machine code; noise instead")
+        elif not self.libs[0].startswith(("/usr/aarch64", "/usr/s390x")):
+            warn("no cross toolchain libraries (apt-get install g++-aarch64-linux-gnu "
+                 "g++-s390x-linux-gnu): the host's libraries instead")
         if not self.texts:
             warn("no text files found; text filler is generated")
         self.kinds = [self.code, self.code, self.code, self.compressed, self.ascii, self.utf16,

@@ -103,6 +103,17 @@ bool isFlat(Words w, size_t from, size_t to) {
     return true;
 }
 
+// Wide text continues from row to row like a smooth picture; a row of it
+// ends one.
+bool textRow(Words w, size_t start, uint32_t width) {
+    uint32_t text = 0;
+    for (size_t i = start; i < start + width; i++) {
+        const uint32_t lo = w[i] & 0xFF, hi = w[i] >> 8;
+        text += (printable(lo) && hi == 0) || (lo == 0 && printable(hi));
+    }
+    return text * 4 >= width * 3;
+}
+
 struct Piece {
     size_t start;
     uint32_t width, height;
@@ -121,9 +132,11 @@ uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
 void cutRows(Words w, size_t start, uint32_t width, uint32_t top, uint32_t bottom,
              std::vector<Piece> &out) {
     const uint32_t maxRows = std::min(findMaxHeight, findMaxPixels / width);
-    while (top < bottom && uniformRow(w, start + size_t(top) * width, width))
+    while (top < bottom && (uniformRow(w, start + size_t(top) * width, width) ||
+                            textRow(w, start + size_t(top) * width, width)))
         top++;
-    while (bottom > top && uniformRow(w, start + size_t(bottom - 1) * width, width))
+    while (bottom > top && (uniformRow(w, start + size_t(bottom - 1) * width, width) ||
+                            textRow(w, start + size_t(bottom - 1) * width, width)))
         bottom--;
     while (bottom - top >= findMinHeight) {
         uint32_t end = bottom;
@@ -160,7 +173,9 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
         const uint32_t v = w[i], down = pixelDistance(v, w[j]);
         const uint32_t left = pixelDistance(v, w[j - 1]);
         const uint32_t right = j + 1 < w.count ? pixelDistance(v, w[j + 1]) : 93;
-        good += down <= 3 || (down <= left && down <= right);
+        // Equal distances from one plain colour to another are no match.
+        good += down <= 3 ||
+                (down <= left && down <= right && (down < std::max(left, right) || down <= 24));
         near += std::min(down, std::min(left, right));
     }
     return good * 2 >= words || near <= 10 * words;
@@ -171,10 +186,16 @@ uint32_t rowsPerTest(uint32_t width) { return (24 + width - 1) / width; }
 
 // The first word of the picture of this width around seed: back row by
 // row while the rows continue, then the word where continuing begins.
-size_t findTop(Words run, size_t cursor, size_t seed, uint32_t width) {
+size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, size_t seed,
+               uint32_t width) {
     const uint32_t m = rowsPerTest(width);
     size_t top = seed;
     for (uint32_t walked = 0; top >= cursor + width && walked < 160; walked++) {
+        // Blocks that name another width hold another picture.
+        const uint32_t named = label[(top - width) / blockWords];
+        if (named >= findMinWidth && (named + 3 < width || named > width + 3) &&
+            named % width != 0 && width % named != 0)
+            break;
         if (rowContinues(run, top - width, width, m)) {
             top -= width;
             continue;
@@ -298,12 +319,12 @@ uint32_t nextPicture(Words run, const std::vector<uint32_t> &label, size_t start
     const size_t end = start + size_t(rows) * width, from = start + 4 * size_t(width);
     for (size_t b = from / blockWords + 1; b + 1 < label.size() && (b + 1) * blockWords < end;
          b++) {
-        const uint32_t other = label[b];
-        if (other < findMinWidth || label[b + 1] != other ||
+        const uint32_t other = label[b], then = label[b + 1];
+        if (other < findMinWidth || then + 1 < other || then > other + 1 ||
             (other + 3 >= width && other <= width + 3) || other % width == 0 || width % other == 0)
             continue;
-        const size_t next = findTop(run, from, b * blockWords, other);
-        if (next < b * blockWords + other && next > from)
+        const size_t next = findTop(run, label, from, (b + 1) * blockWords, other);
+        if (next < (b + 1) * blockWords + other && next > from)
             return uint32_t((next - start) / width);
     }
     return rows;
@@ -437,7 +458,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             uint32_t w1 = guess, r1 = 0;
             size_t s1 = 0;
             for (int pass = 0; pass < 3; pass++) {
-                s1 = findTop(run, cursor, seed, w1);
+                s1 = findTop(run, label, cursor, seed, w1);
                 r1 = s1 < std::max(seed, cursor) + w1 ? pictureRows(run, s1, run.count, w1) : 0;
                 if (r1 < findMinHeight || pass == 2)
                     break;
