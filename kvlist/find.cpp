@@ -121,9 +121,15 @@ struct Piece {
 
 uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
     const size_t words = size_t(width) * (height - 1);
+    // A word is matched below when the word under it, or one beside that,
+    // is within a few levels.
     size_t good = 0;
-    for (size_t i = start; i < start + words; i++)
-        good += continuesDown(w, i, width);
+    for (size_t i = start; i < start + words; i++) {
+        const size_t j = i + width;
+        const uint32_t v = w[i];
+        good += pixelDistance(v, w[j]) <= 6 || pixelDistance(v, w[j - 1]) <= 6 ||
+                (j + 1 < w.count && pixelDistance(v, w[j + 1]) <= 6);
+    }
     return uint32_t(good * 100 / words);
 }
 
@@ -401,14 +407,14 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         size_t n = 0;
         for (size_t k = b > 0 ? b - 1 : 0; k < blocks && k <= b + 2; k++) {
             const LagProfile &p = ring[k % window];
-            if (flat[k % window])
+            if (flat[k % window] || p.lags == 0) // one value, or no picture
                 continue;
             sum.lags = std::min(sum.lags, p.lags);
             for (uint32_t lag = 1; lag <= p.lags; lag++)
                 sum.sum[lag] += p.sum[lag];
             n += std::min(run.count, (k + 1) * blockWords) - k * blockWords;
         }
-        label[b] = n >= minRun ? bestDip(sum, n) : 0;
+        label[b] = n >= minRun && ring[b % window].lags ? bestDip(sum, n) : 0;
     }
     // Each labelled block not yet inside a picture seeds a search: the width
     // most blocks from it on name, the rows back to the picture's top, its
