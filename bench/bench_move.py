@@ -8,15 +8,17 @@ without Pillow or artwork, stand-in files of bench/mkmoved.py), bench/mkmoved.py
 version, and `kvlist move` carries the true list over to it. An entry is right when its word
 (same, moved, changed, not found) and, when found, its new offset are the answer's; it is wrong
 when reported found at another offset or where the answer is not found.
-Speed: CPU time (user + system, best of 3) of a 1,000-entry list between two 16 MiB files.
+Speed: CPU time (user + system, best of 3) and peak memory of a 1,000-entry list between two
+16 MiB files (stand-in files of bench/mkmoved.py).
 
---gate fails (status 1) when the share of right entries of a corpus falls below the figure in
-bench/move_figures.txt, or when any entry is found at a wrong offset; --write stores the
-shares measured. Without --kvlist, a Release tree is built in build-bench.
+--gate fails (status 1) when any entry is found at a wrong offset, when the share of right
+entries of all corpora together falls below 99%, or when that of a corpus falls more than the
+margin below its figure in bench/move_figures.txt (other installed packages make slightly other
+corpora); --write stores the shares measured. Without --kvlist, a Release tree is built in
+build-bench.
 """
 import argparse
 import os
-import resource
 import subprocess
 import sys
 import tempfile
@@ -27,6 +29,8 @@ MKCORPUS = os.path.join(ROOT, "bench", "mkcorpus.py")
 MKMOVED = os.path.join(ROOT, "bench", "mkmoved.py")
 # mkcorpus.py needs Pillow, which Debian installs for its own python3.
 PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
+MARGIN = 1.0  # percentage points
+GOAL = 99.0   # percent of all entries right
 
 
 def build():
@@ -39,14 +43,17 @@ def build():
 
 
 def run_move(kvlist, old, lst, new):
-    """stdout, stderr and CPU seconds of one run."""
-    before = resource.getrusage(resource.RUSAGE_CHILDREN)
-    p = subprocess.run([kvlist, "move", old, lst, new], capture_output=True)
-    after = resource.getrusage(resource.RUSAGE_CHILDREN)
-    cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
+    """stdout, stderr, CPU seconds and peak memory (KiB) of one run."""
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        p = subprocess.Popen([kvlist, "move", old, lst, new], stdout=out, stderr=err)
+        _, status, usage = os.wait4(p.pid, 0)
+        p.returncode = os.waitstatus_to_exitcode(status)
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
     if p.returncode not in (0, 1):
-        sys.exit("bench_move: kvlist move failed: " + p.stderr.decode(errors="replace"))
-    return p.stdout.decode("latin-1"), p.stderr.decode("latin-1"), cpu
+        sys.exit("bench_move: kvlist move failed: " + stderr.decode(errors="replace"))
+    return stdout.decode("latin-1"), stderr.decode("latin-1"), usage.ru_utime + usage.ru_stime, usage.ru_maxrss
 
 
 def score(stdout, stderr, answers):
@@ -76,24 +83,25 @@ def score(stdout, stderr, answers):
     return right, wrong, counted, misses
 
 
-def corpora(tmp, seeds):
+def corpora(tmp, seeds, stand_in):
     """(label, old.bin, old.lst) of every corpus, made in tmp."""
     out = []
     for seed in seeds:
         folder = os.path.join(tmp, "corpus%d" % seed)
-        made = subprocess.run([PYTHON, MKCORPUS, folder, "--seed", str(seed)], capture_output=True)
+        made = subprocess.run([PYTHON, MKCORPUS, folder, "--seed", str(seed)] if not stand_in else ["false"],
+                              capture_output=True)
         if made.returncode == 0:
             for kind in ("sparse", "dense"):
                 out.append(("%s-%d" % (kind, seed), os.path.join(folder, kind + ".bin"),
                             os.path.join(folder, kind + ".lst")))
             continue
-        print("bench_move: mkcorpus.py unavailable (%s); stand-in files instead"
-              % made.stderr.decode(errors="replace").strip().splitlines()[-1:], file=sys.stderr)
+        if not stand_in:
+            print("bench_move: mkcorpus.py unavailable (%s); stand-in files instead"
+                  % " ".join(made.stderr.decode(errors="replace").strip().splitlines()[-1:]), file=sys.stderr)
         os.makedirs(folder, exist_ok=True)
         for kind, count in (("sparse", 150), ("dense", 600)):
             old, lst = os.path.join(folder, kind + ".bin"), os.path.join(folder, kind + ".lst")
-            mib = "4"
-            subprocess.run([sys.executable, MKMOVED, "--stand-in", old, lst, "--seed", str(seed), "--mib", mib,
+            subprocess.run([sys.executable, MKMOVED, "--stand-in", old, lst, "--seed", str(seed), "--mib", "4",
                             "--pictures", str(count)], check=True)
             out.append(("stand-in-%s-%d" % (kind, seed), old, lst))
     return out
@@ -117,6 +125,7 @@ def main():
     parser.add_argument("--write", action="store_true")
     parser.add_argument("--seeds", default="1,2,3")
     parser.add_argument("--verbose", action="store_true")
+    parser.add_argument("--stand-in", action="store_true", help="stand-in files even where mkcorpus.py runs")
     args = parser.parse_args()
     kvlist = args.kvlist or build()
     seeds = [int(s) for s in args.seeds.split(",")]
@@ -125,13 +134,13 @@ def main():
     measured = {}
     with tempfile.TemporaryDirectory() as tmp:
         all_right = all_counted = all_wrong = 0
-        for label, old, lst in corpora(tmp, seeds):
+        for label, old, lst in corpora(tmp, seeds, args.stand_in):
             new, answers_path = old[:-4] + ".new.bin", old[:-4] + ".answers"
             subprocess.run([sys.executable, MKMOVED, old, lst, new, answers_path, "--seed", label.split("-")[-1]],
                            check=True)
             with open(answers_path) as f:
                 answers = [line.split() for line in f]
-            stdout, stderr, _ = run_move(kvlist, old, lst, new)
+            stdout, stderr, _, _ = run_move(kvlist, old, lst, new)
             right, wrong, counted, misses = score(stdout, stderr, answers)
             share = 100.0 * right / max(1, counted)
             measured[label] = share
@@ -140,10 +149,13 @@ def main():
             if args.verbose:
                 for m in misses:
                     print("    " + m)
-            if args.gate and (wrong or share < figures.get(label, 0.0)):
+            if args.gate and (wrong or share < figures.get(label, 0.0) - MARGIN):
                 failed = True
         print("%-18s %5d entries  %6.2f%% right  %d wrong offsets"
               % ("all", all_counted, 100.0 * all_right / max(1, all_counted), all_wrong))
+        # The goal holds for the corpora of mkcorpus.py; the stand-in files only guard against a fall.
+        if args.gate and not label.startswith("stand-in") and 100.0 * all_right < GOAL * all_counted:
+            failed = True
 
         # Speed: 1,000 entries between two 16 MiB files.
         old, lst = os.path.join(tmp, "speed.bin"), os.path.join(tmp, "speed.lst")
@@ -151,22 +163,26 @@ def main():
         subprocess.run([sys.executable, MKMOVED, "--stand-in", old, lst, "--mib", "16", "--pictures", "1000"],
                        check=True)
         subprocess.run([sys.executable, MKMOVED, old, lst, new, answers_path], check=True)
-        times = []
+        times, peak = [], 0
         for _ in range(3):
-            stdout, stderr, cpu = run_move(kvlist, old, lst, new)
+            stdout, stderr, cpu, rss = run_move(kvlist, old, lst, new)
             times.append(cpu)
+            peak = max(peak, rss)
         entries = sum(1 for line in open(lst) if not line.startswith("#"))
         with open(answers_path) as f:
             right, wrong, counted, _ = score(stdout, stderr, [line.split() for line in f])
-        print("speed: %d entries, 2 x 16 MiB: %.3f s CPU (best of 3); %.2f%% right, %d wrong offsets"
-              % (entries, min(times), 100.0 * right / max(1, counted), wrong))
+        print("speed: %d entries, 2 x 16 MiB: %.3f s CPU (best of 3), peak memory %d KiB; %.2f%% right, "
+              "%d wrong offsets" % (entries, min(times), peak, 100.0 * right / max(1, counted), wrong))
+        failed = failed or (args.gate and wrong > 0)
     if args.write:
         with open(FIGURES, "w") as f:
             f.write("# share of entries right, per corpus: bench/bench_move.py --gate holds kvlist move to it\n")
-            for label, share in sorted(measured.items()):
+            figures.update(measured)
+            for label, share in sorted(figures.items()):
                 f.write("%s %.2f\n" % (label, share))
     if failed:
-        print("bench_move: below the committed figures, or an entry found at a wrong offset", file=sys.stderr)
+        print("bench_move: an entry found at a wrong offset, or fewer right than the goal or the committed "
+              "figures", file=sys.stderr)
         return 1
     return 0
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <tuple>
 #include <unordered_map>
 
 #include "cli.h"
@@ -200,6 +202,16 @@ class Placer {
         });
     }
 
+    // placesIn, remembered for patterns searched byte by byte: the same gap
+    // comes up again in every round until one of its neighbours changes.
+    const std::vector<uint64_t> &placesBetween(uint32_t id, uint64_t lo, uint64_t hi, size_t cap) {
+        const std::tuple<uint32_t, uint64_t, uint64_t, size_t> key(id, lo, hi, cap);
+        auto it = searched.find(key);
+        if (it == searched.end())
+            it = searched.emplace(key, placesIn(patterns[id], lo, hi, cap)).first;
+        return it->second;
+    }
+
     // The exact places of a pattern in [lo, hi), up to cap + 1 of them (cap
     // + 1 meaning "more than cap", also when the range is too wide to search).
     std::vector<uint64_t> placesIn(const Pattern &p, uint64_t lo, uint64_t hi, size_t cap) const {
@@ -282,8 +294,7 @@ class Placer {
                 members[pattern[b]]++;
             std::unordered_map<uint32_t, std::vector<uint64_t>> places;
             for (const auto &m : members)
-                places[m.first] =
-                    placesIn(patterns[m.first], g.lo, g.hi, std::max<size_t>(m.second, 1));
+                places[m.first] = placesBetween(m.first, g.lo, g.hi, std::max<size_t>(m.second, 1));
             // Blocks of their own bytes with one place here: those on every
             // longest chain of such places in order are settled.
             std::vector<uint32_t> singles;
@@ -421,7 +432,7 @@ class Placer {
                 const std::vector<uint32_t> &m = members[id];
                 if (p.size < redrawnMinBytes || g.hi - g.lo < p.size)
                     continue;
-                const size_t exact = placesIn(p, g.lo, g.hi, m.size()).size();
+                const size_t exact = placesBetween(id, g.lo, g.hi, m.size()).size();
                 if (exact >= m.size() || (m.size() == 1 && exact > 0))
                     continue;
                 probes.push_back({id, m, g.lo, g.hi - p.size, {}});
@@ -484,6 +495,7 @@ class Placer {
     std::vector<Placement> placed;
     std::vector<uint32_t> pattern; // per block
     std::vector<Pattern> patterns;
+    std::map<std::tuple<uint32_t, uint64_t, uint64_t, size_t>, std::vector<uint64_t>> searched;
 };
 
 // Longest chains by a prefix-maximum tree over compressed coordinates.
