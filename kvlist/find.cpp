@@ -207,7 +207,7 @@ size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, siz
             continue;
         }
         if (top >= cursor + 2 * size_t(width) && rowContinues(run, top - 2 * width, width, m) &&
-            !uniformRow(run, top - 2 * width, width)) {
+            !uniformRow(run, top - 2 * width, width) && !uniformRow(run, top - width, width)) {
             top -= 2 * width;
             continue;
         }
@@ -612,9 +612,10 @@ uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width) {
             rows = row + 2;
             continue;
         }
+        // A plain row that does not continue is where something else begins.
         const size_t t = s + width;
         if (t + size_t(m + 1) * width > end || !rowContinues(w, t, width, m) ||
-            uniformRow(w, t, width))
+            uniformRow(w, t, width) || uniformRow(w, s, width))
             break;
     }
     for (uint32_t k = 1; rows > 0 && k < m; k++) {
