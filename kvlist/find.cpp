@@ -558,8 +558,11 @@ bool continuesDown(Words w, size_t i, uint32_t width) {
 // best such word within one row of the first is the start.
 size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     const size_t after = std::max<size_t>(width, 32);
+    const size_t last = std::min(to, w.count);
+    if (from >= last)
+        return to;
     const size_t lo = from >= width ? from - width : 0;
-    const size_t hi = std::min(w.count, to + after);
+    const size_t hi = std::min(w.count, last + after);
     std::vector<uint8_t> good(hi - lo);
     for (size_t i = lo; i < hi; i++)
         good[i - lo] = continuesDown(w, i, width);
@@ -573,7 +576,7 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     size_t next = count(from, from + after);
     size_t found = to;
     uint64_t bestScore = 0;
-    for (size_t x = from; x < to; x++) {
+    for (size_t x = from; x < last; x++) {
         if (x > from) {
             if (x - 1 >= lo)
                 before += good[x - 1 - lo];
@@ -702,33 +705,38 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
                 // A small run of rows is easily matched by chance.
                 const uint32_t sure = sureOf(w, p.start, p.width, p.height);
                 const uint32_t pixels = p.width * p.height;
-                if (sure >= (pixels < 128 ? 90 : pixels < 512 ? 70 : minSure))
-                    all.push_back({uint32_t(parity + 2 * p.start), p.width, p.height, sure});
+                const uint64_t offset = parity + 2 * uint64_t(p.start);
+                if (sure >= (pixels < 128   ? 90
+                             : pixels < 512 ? 70
+                                            : minSure) &&
+                    offset <= UINT32_MAX)
+                    all.push_back({uint32_t(offset), p.width, p.height, sure});
             }
     }
-    // Where the two parities overlap, the larger candidate stays.
-    std::vector<size_t> order(all.size());
-    for (size_t i = 0; i < order.size(); i++)
-        order[i] = i;
-    auto bytes = [&](size_t i) { return uint64_t(all[i].width) * all[i].height * 2; };
-    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return bytes(a) != bytes(b) ? bytes(a) > bytes(b) : all[a].offset < all[b].offset;
-    });
-    std::vector<Candidate> kept;
-    for (size_t i : order) {
-        const uint64_t s = all[i].offset, e = s + bytes(i);
-        bool overlaps = false;
-        for (const Candidate &k : kept) {
-            const uint64_t ks = k.offset, ke = ks + uint64_t(k.width) * k.height * 2;
-            if (s < ke && ks < e && (ks & 1) != (s & 1)) {
-                overlaps = true;
-                break;
-            }
-        }
-        if (!overlaps)
-            kept.push_back(all[i]);
-    }
-    std::sort(kept.begin(), kept.end(),
+    // Where the two byte parities overlap, the larger candidate stays (the
+    // earlier when both are as large). Candidates of one parity never
+    // overlap, so each overlaps at most the one of the other parity that
+    // covers its first byte and those that start inside it.
+    std::sort(all.begin(), all.end(),
               [](const Candidate &a, const Candidate &b) { return a.offset < b.offset; });
+    std::vector<Candidate> byParity[2];
+    for (const Candidate &c : all)
+        byParity[c.offset & 1].push_back(c);
+    auto end = [](const Candidate &c) { return uint64_t(c.offset) + 2 * c.width * c.height; };
+    auto beats = [&](const Candidate &a, const Candidate &b) {
+        const uint64_t sa = end(a) - a.offset, sb = end(b) - b.offset;
+        return sa != sb ? sa > sb : a.offset < b.offset;
+    };
+    std::vector<Candidate> kept;
+    for (const Candidate &c : all) {
+        const std::vector<Candidate> &others = byParity[1 - (c.offset & 1)];
+        auto it = std::lower_bound(others.begin(), others.end(), c.offset,
+                                   [](const Candidate &o, uint32_t at) { return o.offset < at; });
+        bool beaten = it != others.begin() && end(*(it - 1)) > c.offset && beats(*(it - 1), c);
+        for (; !beaten && it != others.end() && it->offset < end(c); ++it)
+            beaten = beats(*it, c);
+        if (!beaten)
+            kept.push_back(c);
+    }
     return kept;
 }

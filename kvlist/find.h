@@ -6,16 +6,19 @@
 #include <cstdint>
 #include <vector>
 
+#include "le.h"
+
 struct Candidate {
     uint32_t offset, width, height;
-    uint32_t sure; // 0..100: the share of its words that match the word one row below
+    uint32_t sure; // 0..100: the share of its words matched one row below, within a word
 };
 
 constexpr uint32_t findMinWidth = 4, findMaxWidth = 160, findMinHeight = 4, findMaxHeight = 999;
 constexpr uint32_t findMaxPixels = 20480;
 
 // Every candidate has findMinWidth..findMaxWidth columns, findMinHeight..
-// findMaxHeight rows and at most findMaxPixels pixels; offset order.
+// findMaxHeight rows and at most findMaxPixels pixels, and starts in the
+// first 4 GiB; offset order.
 std::vector<Candidate> findPictures(const uint8_t *data, size_t size);
 
 // The steps, for the unit tests.
@@ -40,12 +43,13 @@ uint32_t dipWidth(Words w, size_t from, size_t to);
 // Whether word i of a picture of this width resembles the word below it.
 bool continuesDown(Words w, size_t i, uint32_t width);
 
-// The first word of a picture of this width that starts in [from, to) and
-// whose row before, if any, is no earlier than word 0, or to when none does.
+// The word in [from, to) where a picture of this width most plainly starts:
+// its words continue down and those of the row before it do not; to when no
+// word does.
 size_t pictureStart(Words w, size_t from, size_t to, uint32_t width);
 
-// The rows from start on that continue into one another; the last may be
-// cut by end.
+// How many rows from start on continue into one another, words before end
+// only; a single row that does not is passed over inside a picture.
 uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width);
 
 // Why rows of smooth words are no picture, or nullptr: fewer than 8 values,
