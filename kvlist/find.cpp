@@ -138,6 +138,19 @@ uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
 void cutRows(Words w, size_t start, uint32_t width, uint32_t top, uint32_t bottom,
              std::vector<Piece> &out) {
     const uint32_t maxRows = std::min(findMaxHeight, findMaxPixels / width);
+    // A few rows beyond a band of plain rows at either end belong to what
+    // lies beyond: a neighbour of the same width (the next frame) or data.
+    auto plain = [&](uint32_t r) { return uniformRow(w, start + size_t(r) * width, width); };
+    for (uint32_t r = bottom; r > top + 1 && r + 4 > bottom; r--)
+        if (r < bottom && plain(r) && plain(r - 1)) {
+            bottom = r + 1;
+            break;
+        }
+    for (uint32_t r = top; r + 1 < bottom && r < top + 4; r++)
+        if (r > top && plain(r) && plain(r + 1)) {
+            top = r;
+            break;
+        }
     while (top < bottom && (uniformRow(w, start + size_t(top) * width, width) ||
                             textRow(w, start + size_t(top) * width, width)))
         top++;
