@@ -648,6 +648,7 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
     uint32_t values[8];
     uint32_t distinct = 0;
     size_t changes = 0, text = 0, wideText = 0, nonzero = 0, smallNumbers = 0, repeats = 0;
+    size_t isolated = 0;
     size_t rises = 0, falls = 0, across = 0, down = 0, down2 = 0, downCount = 0;
     for (size_t i = start; i < start + n; i++) {
         const uint32_t v = w[i];
@@ -656,6 +657,7 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         if (v != 0) {
             nonzero++;
             smallNumbers += (v >> 8) == 0;
+            isolated += i > start && i + 1 < start + n && w[i - 1] == 0 && w[i + 1] == 0;
         }
         if (i >= start + 2 * size_t(width)) {
             down += pixelDistance(v, w[i - width]);
@@ -686,6 +688,10 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         return "small numbers";
     if (std::min(rises, falls) * 2 < height)
         return "monotone";
+    // A sprite on black is blobs of colour; records are values scattered
+    // among zeros.
+    if (isolated * 4 > nonzero)
+        return "scattered";
     // Pixels change little from one to the next, and less from one row to the
     // next than from one row to the row after: records and periodic tables
     // repeat their rows instead.

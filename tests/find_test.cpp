@@ -210,8 +210,10 @@ TEST(Steps, RejectReasons) {
         uint32_t width, height;
         const char *reason;
     };
-    std::vector<uint32_t> few(64, 0x1234), text, small, rising;
+    std::vector<uint32_t> few(64, 0x1234), text, small, rising, records(64, 0);
     few[10] = 0x1235;
+    for (uint32_t i = 0; i < 64; i += 4) // 8-byte records: a value, then zeros
+        records[i + 1] = 0x2F00 + i * 0x135 % 0x1000;
     for (uint32_t i = 0; i < 64; i++) {
         text.push_back(uint32_t("picture rows"[i % 12]) | uint32_t("of pixels ok"[i % 12]) << 8);
         small.push_back(0x80 + (i * 7) % 64);
@@ -223,6 +225,7 @@ TEST(Steps, RejectReasons) {
         {"text", text, 8, 8, "text"},
         {"small numbers", small, 8, 8, "small numbers"},
         {"rising", rising, 8, 8, "monotone"},
+        {"records", records, 8, 8, "scattered"},
     };
     for (const Row &r : rows) {
         Bytes bytes;
