@@ -215,6 +215,8 @@ size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, siz
         if (named >= findMinWidth && (named + 3 < width || named > width + 3) &&
             named % width != 0 && width % named != 0)
             break;
+        if (textRow(run, top - width, width))
+            break;
         if (rowContinues(run, top - width, width, m)) {
             top -= width;
             continue;
@@ -623,6 +625,8 @@ uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width) {
     for (uint32_t row = 0;; row++) {
         const size_t s = start + size_t(row) * width;
         if (s + size_t(m + 1) * width > end)
+            break;
+        if (textRow(w, s + width, width)) // wide text reads as smooth rows
             break;
         if (rowContinues(w, s, width, m)) {
             rows = row + 2;
