@@ -376,7 +376,7 @@ class Placer {
 
     // The places of a probe's bytes, exact or redrawn: each place matches in
     // most pixels and clearly better than every start overlapping it.
-    std::vector<std::pair<uint64_t, bool>> probePlaces(Probe &pr) const {
+    std::vector<std::pair<uint64_t, uint64_t>> probePlaces(Probe &pr) const {
         const Pattern &p = patterns[pr.pattern];
         std::sort(pr.votes.begin(), pr.votes.end());
         std::vector<std::pair<uint64_t, uint64_t>> tally; // votes, start
@@ -398,7 +398,7 @@ class Placer {
             tried.push_back({t.second, pixelsEqual(bytesOf(p), now + t.second, p.size)});
         std::sort(tried.begin(), tried.end());
         const uint64_t pixels = (p.size + 1) / 2;
-        std::vector<std::pair<uint64_t, bool>> out;
+        std::vector<std::pair<uint64_t, uint64_t>> out; // start, pixels equal
         for (size_t i = 0; i < tried.size(); i++) {
             uint64_t next = 0;
             for (size_t j = 0; j < tried.size(); j++) {
@@ -407,17 +407,33 @@ class Placer {
                     next = std::max(next, tried[j].second);
             }
             if (redrawnFound(pixels, tried[i].second, next))
-                out.push_back({tried[i].first, tried[i].second == pixels});
+                out.push_back(tried[i]);
         }
         return out;
     }
 
+    // A place some pattern holds: exactly, or redrawn in some of its pixels.
+    struct Claim {
+        uint64_t start, end;
+        uint32_t pattern;
+        uint64_t differ, pixels;
+    };
+
+    // Whether a redrawn place resembles its pattern clearly better than
+    // another pattern resembles what overlaps it: differing in at most half
+    // the share of pixels.
+    static bool beats(const Claim &a, const Claim &b) {
+        return 2 * a.differ * b.pixels <= b.differ * a.pixels;
+    }
+
     // Blocks with too few exact places between their neighbours were redrawn:
     // they are looked for there by many fingerprints, where most of their
-    // pixels match and no start near comes close; blocks of the same bytes
-    // take as many such places, in order, or none.
+    // pixels match and no start near comes close, nor a place of another
+    // pending block; blocks of the same bytes take as many such places, in
+    // order, or none.
     bool redrawnRound() {
         std::vector<Probe> probes;
+        std::vector<Claim> claims;
         for (const Gap &g : gaps()) {
             std::vector<uint32_t> order; // patterns by their first pending block
             std::unordered_map<uint32_t, std::vector<uint32_t>> members;
@@ -430,10 +446,12 @@ class Placer {
             for (const uint32_t id : order) {
                 const Pattern &p = patterns[id];
                 const std::vector<uint32_t> &m = members[id];
-                if (p.size < redrawnMinBytes || g.hi - g.lo < p.size)
-                    continue;
-                const size_t exact = placesBetween(id, g.lo, g.hi, m.size()).size();
-                if (exact >= m.size() || (m.size() == 1 && exact > 0))
+                const std::vector<uint64_t> &exact = placesBetween(id, g.lo, g.hi, m.size());
+                if (exact.size() <= m.size())
+                    for (const uint64_t at : exact)
+                        claims.push_back({at, at + p.size, id, 0, (p.size + 1) / 2});
+                if (p.size < redrawnMinBytes || g.hi - g.lo < p.size || exact.size() >= m.size() ||
+                    (m.size() == 1 && !exact.empty()))
                     continue;
                 probes.push_back({id, m, g.lo, g.hi - p.size, {}});
             }
@@ -465,25 +483,64 @@ class Placer {
                 if (s >= pr.lo && s <= pr.lastStart && pr.votes.size() < votesKept)
                     pr.votes.push_back(s);
             });
-        std::vector<std::pair<uint32_t, Placement>> winners; // block, place
-        for (Probe &pr : probes) {
-            const std::vector<std::pair<uint64_t, bool>> at = probePlaces(pr);
-            if (at.size() != pr.members.size())
-                continue;
-            for (size_t k = 0; k < at.size(); k++)
-                winners.push_back({pr.members[k], {int64_t(at[k].first), at[k].second}});
+        std::vector<std::vector<Claim>> found(probes.size());
+        for (size_t i = 0; i < probes.size(); i++) {
+            const Pattern &p = patterns[probes[i].pattern];
+            const uint64_t pixels = (p.size + 1) / 2;
+            for (const auto &at : probePlaces(probes[i])) {
+                found[i].push_back(
+                    {at.first, at.first + p.size, probes[i].pattern, pixels - at.second, pixels});
+                if (at.second < pixels)
+                    claims.push_back(found[i].back());
+            }
         }
-        std::sort(winners.begin(), winners.end(),
-                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        std::sort(claims.begin(), claims.end(),
+                  [](const Claim &a, const Claim &b) { return a.start < b.start; });
+        uint64_t widest = 0;
+        for (const Claim &c : claims)
+            widest = std::max(widest, c.end - c.start);
+        std::vector<std::pair<uint32_t, Placement>> winners; // block, place
+        std::vector<size_t> probeOf;
+        for (size_t i = 0; i < probes.size(); i++) {
+            std::vector<Claim> kept;
+            for (const Claim &c : found[i]) {
+                bool clear = true;
+                auto it = std::lower_bound(
+                    claims.begin(), claims.end(), c.start > widest ? c.start - widest : 0,
+                    [](const Claim &a, uint64_t at) { return a.start < at; });
+                for (; it != claims.end() && it->start < c.end && clear; ++it)
+                    clear = it->end <= c.start || it->pattern == c.pattern || beats(c, *it);
+                if (clear)
+                    kept.push_back(c);
+            }
+            if (kept.size() != probes[i].members.size())
+                continue;
+            for (size_t k = 0; k < kept.size(); k++) {
+                winners.push_back(
+                    {probes[i].members[k], {int64_t(kept[k].start), kept[k].differ == 0}});
+                probeOf.push_back(i);
+            }
+        }
+        std::vector<size_t> byBlock(winners.size());
+        for (size_t i = 0; i < byBlock.size(); i++)
+            byBlock[i] = i;
+        std::sort(byBlock.begin(), byBlock.end(),
+                  [&](size_t a, size_t b) { return winners[a].first < winners[b].first; });
         std::vector<Span> spans;
-        for (const auto &w : winners)
-            spans.push_back(
-                {uint64_t(w.second.offset), uint64_t(w.second.offset) + sizeOf(w.first)});
-        const std::vector<bool> settled = inEveryLongestChain(spans);
+        for (const size_t i : byBlock) {
+            const Placement &w = winners[i].second;
+            spans.push_back({uint64_t(w.offset), uint64_t(w.offset) + sizeOf(winners[i].first)});
+        }
+        const std::vector<bool> chained = inEveryLongestChain(spans);
+        // Blocks of the same bytes are settled all together or not at all.
+        std::vector<bool> whole(probes.size(), true);
+        for (size_t k = 0; k < byBlock.size(); k++)
+            if (!chained[k])
+                whole[probeOf[byBlock[k]]] = false;
         bool progress = false;
-        for (size_t i = 0; i < winners.size(); i++)
-            if (settled[i]) {
-                placed[winners[i].first] = winners[i].second;
+        for (size_t k = 0; k < byBlock.size(); k++)
+            if (whole[probeOf[byBlock[k]]]) {
+                placed[winners[byBlock[k]].first] = winners[byBlock[k]].second;
                 progress = true;
             }
         return progress;

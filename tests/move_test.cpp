@@ -104,7 +104,8 @@ struct MoveRow {
     const char *report;
 };
 
-const Picture A{5, 3, 1}, B{7, 4, 2}, C{9, 5, 3}, D{3, 3, 4}, Plain{4, 3, 0}, Big{60, 40, 5};
+const Picture A{5, 3, 1}, B{7, 4, 2}, C{9, 5, 3}, D{3, 3, 4}, Plain{4, 3, 0}, Big{60, 40, 5},
+    Other{50, 30, 6};
 
 const MoveRow moveRows[] = {
     {"nothing moved",
@@ -239,6 +240,50 @@ const MoveRow moveRows[] = {
       {'p', 3}},
      "p0: same\np1: not found\np2: not found\np3: same\n"
      "4 entries: 2 same, 0 moved, 0 changed, 2 not found"},
+    {"gone, a pending picture like it nearby: that one's place is not taken",
+     {A, Big, Big, B},
+     {{'f', 20, 1},
+      {'p', 0},
+      {'f', 10, 2},
+      {'p', 1},
+      {'f', 10, 3},
+      {'r', 2, 600},
+      {'f', 10, 4},
+      {'p', 3}},
+     {{'f', 20, 1},
+      {'p', 0},
+      {'f', 10, 2},
+      {'x', 1},
+      {'f', 10, 3},
+      {'r', 2, 640},
+      {'f', 10, 4},
+      {'p', 3}},
+     "p0: same\np1: not found\np2: changed, moved by +0 (15 of 40 rows equal)\np3: same\n"
+     "4 entries: 2 same, 0 moved, 1 changed, 1 not found"},
+    {"the same bytes twice, their places out of order with another: none found",
+     {A, Big, Big, Other, B},
+     {{'f', 20, 1},
+      {'p', 0},
+      {'f', 10, 2},
+      {'p', 1},
+      {'f', 10, 3},
+      {'p', 2},
+      {'f', 10, 4},
+      {'p', 3},
+      {'f', 10, 5},
+      {'p', 4}},
+     {{'f', 20, 1},
+      {'p', 0},
+      {'f', 10, 2},
+      {'p', 1},
+      {'f', 10, 3},
+      {'r', 3, 20},
+      {'f', 10, 4},
+      {'r', 2, 30},
+      {'f', 10, 5},
+      {'p', 4}},
+     "p0: same\np1: not found\np2: not found\np3: not found\np4: same\n"
+     "5 entries: 2 same, 0 moved, 0 changed, 3 not found"},
     {"gone, its bytes replaced",
      {A, Big, B},
      {{'f', 20, 1}, {'p', 0}, {'f', 10, 2}, {'p', 1}, {'f', 10, 3}, {'p', 2}, {'f', 10, 4}},
