@@ -745,7 +745,7 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
         }
         ListScan before = scan;
         takeListLine(out.data(), out.size(), text);
-        ListLine kind = scanListLine(text, scan);
+        const ListLine kind = scanListLine(text, scan);
         if (isJob[i] && newStart[i] >= 0) {
             ListEntry want = it.entry;
             want.address = uint32_t(newStart[i]);
@@ -756,10 +756,9 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
                 out = full + lineEnd(reinterpret_cast<const uint8_t *>(line), it.size);
                 scan = before;
                 takeListLine(out.data(), out.size(), text);
-                kind = scanListLine(text, scan);
+                scanListLine(text, scan);
             }
         }
-        (void)kind;
         m.list += out;
     }
     return m;
