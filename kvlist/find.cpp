@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 
 namespace {
 
@@ -737,29 +739,31 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
             }
     }
     // Where the two byte parities overlap, the larger candidate stays (the
-    // earlier when both are as large). Candidates of one parity never
-    // overlap, so each overlaps at most the one of the other parity that
-    // covers its first byte and those that start inside it.
-    std::sort(all.begin(), all.end(),
-              [](const Candidate &a, const Candidate &b) { return a.offset < b.offset; });
-    std::vector<Candidate> byParity[2];
-    for (const Candidate &c : all)
-        byParity[c.offset & 1].push_back(c);
+    // earlier when both are as large), larger ones first. Candidates of one
+    // parity never overlap, so a new one meets at most the kept one of the
+    // other parity that covers its first byte and those that start inside it.
     auto end = [](const Candidate &c) { return uint64_t(c.offset) + 2 * c.width * c.height; };
-    auto beats = [&](const Candidate &a, const Candidate &b) {
-        const uint64_t sa = end(a) - a.offset, sb = end(b) - b.offset;
-        return sa != sb ? sa > sb : a.offset < b.offset;
-    };
+    std::vector<size_t> order(all.size());
+    for (size_t i = 0; i < order.size(); i++)
+        order[i] = i;
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const uint64_t sa = end(all[a]) - all[a].offset, sb = end(all[b]) - all[b].offset;
+        return sa != sb ? sa > sb : all[a].offset < all[b].offset;
+    });
+    std::map<uint32_t, uint64_t> keptAt[2]; // offset -> end, per parity
     std::vector<Candidate> kept;
-    for (const Candidate &c : all) {
-        const std::vector<Candidate> &others = byParity[1 - (c.offset & 1)];
-        auto it = std::lower_bound(others.begin(), others.end(), c.offset,
-                                   [](const Candidate &o, uint32_t at) { return o.offset < at; });
-        bool beaten = it != others.begin() && end(*(it - 1)) > c.offset && beats(*(it - 1), c);
-        for (; !beaten && it != others.end() && it->offset < end(c); ++it)
-            beaten = beats(*it, c);
-        if (!beaten)
-            kept.push_back(c);
+    for (size_t i : order) {
+        const Candidate &c = all[i];
+        const std::map<uint32_t, uint64_t> &others = keptAt[1 - (c.offset & 1)];
+        auto it = others.lower_bound(c.offset);
+        const bool meets = (it != others.end() && it->first < end(c)) ||
+                           (it != others.begin() && std::prev(it)->second > c.offset);
+        if (meets)
+            continue;
+        keptAt[c.offset & 1][c.offset] = end(c);
+        kept.push_back(c);
     }
+    std::sort(kept.begin(), kept.end(),
+              [](const Candidate &a, const Candidate &b) { return a.offset < b.offset; });
     return kept;
 }
