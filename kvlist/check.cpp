@@ -331,8 +331,10 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
     }
     c.onlyInPictures = ranges.empty() && originalSize == editedSize;
     c.report +=
-        format("%u of %zu %s changed, %zu %s where kvpush does not write%s\n", changedPictures,
-               entries.size(), plural(entries.size(), "picture", "pictures"), ranges.size(),
+        format("%u of %llu %s changed, %llu %s where kvpush does not write%s\n", changedPictures,
+               static_cast<unsigned long long>(entries.size()),
+               plural(entries.size(), "picture", "pictures"),
+               static_cast<unsigned long long>(ranges.size()),
                plural(ranges.size(), "range", "ranges"),
                originalSize == editedSize ? "" : ", lengths differ");
     c.warnings =
