@@ -497,8 +497,8 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
                 rows = r1;
                 start = s1;
             }
-            // Rows well past the seed: no other guess does better.
-            if (s1 + size_t(r1) * w1 >= seed + 4 * blockWords)
+            // Many rows well past the seed: no other guess does better.
+            if (r1 >= 16 && s1 + size_t(r1) * w1 >= seed + 4 * blockWords)
                 break;
         }
         // The next two blocks would find what this seed found.
