@@ -19,16 +19,6 @@ bool skipSign(const char *&p) {
     return negative;
 }
 
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 // The magnitude of the digits at p, capped at cap (cap + base cannot wrap).
 bool scanMagnitude(const char *p, uint32_t base, uint64_t cap, uint64_t &magnitude) {
     const auto digit = [base](char c) {
@@ -54,6 +44,16 @@ void scanSize(const char *arg, uint32_t &value, uint32_t limit, const char *warn
 }
 
 } // namespace
+
+int hexDigit(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
 
 bool scanHex(const char *text, uint32_t &value) {
     const char *p = text;

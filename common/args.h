@@ -11,6 +11,9 @@
 bool scanHex(const char *text, uint32_t &value);
 bool scanDecimal(const char *text, int &value);
 
+// The value of a hexadecimal digit, or -1 for any other character.
+int hexDigit(char c);
+
 // Single-image mode: offset (hex), width and height (decimal) into the
 // current picture. A number that does not scan leaves its value; oversize
 // draws a warning.

@@ -3,21 +3,12 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "args.h"
 #include "os.h"
 
 namespace {
 std::vector<FileId> inputs; // the identities of the files read, for stdoutIsAnInput
 constexpr uint64_t maxInput = uint64_t(1) << 32; // list offsets are 32-bit
-
-int hexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 } // namespace
 
 void complain(const char *format, ...) {

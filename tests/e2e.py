@@ -2,11 +2,10 @@
 import os
 import struct
 import subprocess
-import tempfile
 import threading
 import unittest
 
-from kvfiles import (PULL, PUSH, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run,
+from kvfiles import (InTempDir as TempDir, PULL, PUSH, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run,
                      run_into, unpack_device)
 
 # Closed descriptors and mounts are POSIX matters; Windows has neither in this form.
@@ -23,24 +22,10 @@ def addr(a, w, h, name):
     return "address:0x%08X, width:%d, height:%d, output:%s\n" % (a, w, h, name)
 
 
-class InTempDir(unittest.TestCase):
+class InTempDir(TempDir):
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.prev = os.getcwd()
-        os.chdir(self.tmp.name)
+        super().setUp()
         self.fw = firmware("fw.bin")
-
-    def tearDown(self):
-        os.chdir(self.prev)
-        self.tmp.cleanup()
-
-    def read(self, path):
-        with open(path, "rb") as f:
-            return f.read()
-
-    def write(self, path, data):
-        with open(path, "wb") as f:
-            f.write(data if isinstance(data, bytes) else data.encode())
 
 
 class Pull(InTempDir):

@@ -2,6 +2,8 @@
 import os
 import struct
 import subprocess
+import tempfile
+import unittest
 
 PULL, PUSH = os.environ["KVPULL"], os.environ["KVPUSH"]
 # A cross build's tools run under an emulator (wine, qemu-...), given here.
@@ -72,3 +74,25 @@ def bmp(w, h, bits, values, **fields):
     head = struct.pack("<2sIHHIIiiHHIIiiII", f["type"], f["size"], 0, 0, f["off"], f["info"],
                        f["width"], f["height"], f["planes"], f["bits"], f["comp"], f["image"], 0, 0, 0, 0)
     return head + rows
+
+
+class InTempDir(unittest.TestCase):
+    """Each test runs in a temporary folder of its own, removed afterwards."""
+    encoding = "utf-8"  # of text written as a file
+
+    def setUp(self):
+        self.tmp = tempfile.TemporaryDirectory()
+        self.prev = os.getcwd()
+        os.chdir(self.tmp.name)
+
+    def tearDown(self):
+        os.chdir(self.prev)
+        self.tmp.cleanup()
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def write(self, path, data):
+        with open(path, "wb") as f:
+            f.write(data if isinstance(data, bytes) else data.encode(self.encoding))

@@ -2,11 +2,10 @@
 import os
 import struct
 import subprocess
-import tempfile
 import unittest
 import zlib
 
-from kvfiles import RUNNER, WINDOW, WINDOWS, device_values, firmware, pack_device
+from kvfiles import InTempDir as TempDir, RUNNER, WINDOW, WINDOWS, device_values, firmware, pack_device
 
 KVLIST = os.environ["KVLIST"]
 
@@ -54,23 +53,7 @@ def lay(pieces):
     return out, at
 
 
-class InTempDir(unittest.TestCase):
-    def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.prev = os.getcwd()
-        os.chdir(self.tmp.name)
-
-    def tearDown(self):
-        os.chdir(self.prev)
-        self.tmp.cleanup()
-
-    def read(self, path):
-        with open(path, "rb") as f:
-            return f.read()
-
-    def write(self, path, data):
-        with open(path, "wb") as f:
-            f.write(data if isinstance(data, bytes) else data.encode())
+InTempDir = TempDir
 
 
 A, B, C = picture(5, 3, 1), picture(7, 4, 2), picture(9, 5, 3)

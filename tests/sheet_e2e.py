@@ -5,10 +5,9 @@ import os
 import re
 import struct
 import subprocess
-import tempfile
 import unittest
 
-from kvfiles import PULL, RUNNER, WINDOWS, device_values, firmware, pack_device, run
+from kvfiles import InTempDir as TempDir, PULL, RUNNER, WINDOWS, device_values, firmware, pack_device, run
 
 KVLIST = os.environ["KVLIST"]
 SIZE = 0x560000  # past the first offsets kvpush writes, small enough to make quickly
@@ -56,24 +55,12 @@ def decode(image):
     return w, h, words
 
 
-class InTempDir(unittest.TestCase):
+class InTempDir(TempDir):
+    encoding = "latin-1"  # a character is a byte of a list
+
     def setUp(self):
-        self.tmp = tempfile.TemporaryDirectory()
-        self.prev = os.getcwd()
-        os.chdir(self.tmp.name)
+        super().setUp()
         self.fw = firmware("fw.bin", SIZE)
-
-    def tearDown(self):
-        os.chdir(self.prev)
-        self.tmp.cleanup()
-
-    def read(self, path):
-        with open(path, "rb") as f:
-            return f.read()
-
-    def write(self, path, data):
-        with open(path, "wb") as f:
-            f.write(data if isinstance(data, bytes) else data.encode("latin-1"))
 
     def put(self, data, offset, values):
         """The firmware bytes with a picture's words at offset."""
