@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Quality and speed of `kvlist find` on the synthetic corpora of bench/mkcorpus.py.
 
-    bench/bench_find.py [--kvlist PATH] [--gate] [--write] [--seed N]
+    bench/bench_find.py [--kvlist PATH | --build DIR] [--gate] [--write] [--seed N] [--no-speed]
 
 Per corpus (sparse and dense, 4 MiB each), per true picture of width w:
   seen   some candidate has width w, starts on one of its row boundaries and covers
@@ -14,10 +14,11 @@ Speed: CPU time (user + system, best of 3) on a 16 MiB sparse file, and peak mem
 
 --gate fails (status 1) when seen or exact falls, or false rises, by more than the margin
 against bench/find_figures.txt; --write stores the figures measured there. Speed is printed,
-never gated. Without --kvlist, a Release tree is built in build-bench.
+never gated. Without --kvlist, a Release tree is built in build-find.
 """
 import argparse
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -30,13 +31,18 @@ KINDS = ("sparse", "dense")
 PYTHON = "/usr/bin/python3" if os.path.exists("/usr/bin/python3") else sys.executable
 
 
-def build():
-    build_dir = os.path.join(ROOT, "build-bench")
-    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release", "-DKV_BENCH=ON",
-                    "-DKV_TESTS=OFF"], check=True, stdout=subprocess.DEVNULL)
-    subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", "kvlist", "peakrss"], check=True,
+def build(build_dir):
+    """kvlist from a Release tree of its own (Google Benchmark not needed), and the
+    peak memory probe beside it."""
+    subprocess.run(["cmake", "-S", ROOT, "-B", build_dir, "-DCMAKE_BUILD_TYPE=Release", "-DKV_TESTS=OFF"],
+                   check=True, stdout=subprocess.DEVNULL)
+    subprocess.run(["cmake", "--build", build_dir, "-j2", "--target", "kvlist"], check=True,
                    stdout=subprocess.DEVNULL)
-    return os.path.join(build_dir, "bin", "kvlist"), os.path.join(build_dir, "bin", "peakrss")
+    peakrss = os.path.join(build_dir, "bin", "peakrss")
+    compiler = shutil.which("c++") or shutil.which("g++") or shutil.which("clang++")
+    if compiler:
+        subprocess.run([compiler, "-O2", "-o", peakrss, os.path.join(ROOT, "bench", "peakrss.cpp")], check=True)
+    return os.path.join(build_dir, "bin", "kvlist"), peakrss
 
 
 def read_list(path):
@@ -158,6 +164,8 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
     parser.add_argument("--kvlist", help="the kvlist program to measure (default: build one)")
     parser.add_argument("--peakrss", help="the peakrss program (default: beside kvlist)")
+    parser.add_argument("--build", default=os.path.join(ROOT, "build-find"),
+                        help="the Release tree to build kvlist in without --kvlist (default: build-find)")
     parser.add_argument("--gate", action="store_true", help="fail when a figure is worse than committed")
     parser.add_argument("--write", action="store_true", help="store the figures measured")
     parser.add_argument("--seed", type=int, default=1)
@@ -167,7 +175,7 @@ def main():
         kvlist = os.path.abspath(args.kvlist)
         peakrss = args.peakrss or os.path.join(os.path.dirname(kvlist), "peakrss")
     else:
-        kvlist, peakrss = build()
+        kvlist, peakrss = build(os.path.abspath(args.build))
     measured = {}
     with tempfile.TemporaryDirectory() as work:
         gen = [PYTHON, os.path.join(ROOT, "bench", "mkcorpus.py"), work, "--seed", str(args.seed)]
