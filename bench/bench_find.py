@@ -8,7 +8,7 @@ Per corpus (sparse and dense, 4 MiB each), per true picture of width w:
          at least 90% of its bytes;
   exact  a candidate has its offset, width and height, where its top or bottom may differ by
          whole rows of one pixel value, and one candidate spanning a run of same-size
-         pictures back to back counts for each of them;
+         pictures back to back counts for each of them (an exact picture counts as seen);
 and a candidate is false when less than half of its bytes belong to true pictures.
 Speed: CPU time (user + system, best of 3) on a 16 MiB sparse file, and peak memory.
 
