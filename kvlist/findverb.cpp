@@ -50,8 +50,8 @@ std::string findList(const std::string &name, const uint8_t *data, size_t size, 
     if (ranged)
         append(out, "# only candidates starting from 0x%08" PRIX32 " to 0x%08" PRIX32 "\n", first,
                last);
-    append(out, "# %zu candidate%s; the note after each says how sure the finder is\n",
-           found.size(), found.size() == 1 ? "" : "s");
+    append(out, "# %llu candidate%s; the note after each says how sure the finder is\n",
+           static_cast<unsigned long long>(found.size()), found.size() == 1 ? "" : "s");
     out += "# offset     unused width height name\n";
     for (const Candidate &c : found)
         append(out, "0x%08" PRIX32 " 0x0000 %" PRIu32 " %" PRIu32 " at%08" PRIX32 "  # %s%s\n",
