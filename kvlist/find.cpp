@@ -273,6 +273,35 @@ uint32_t startSharpness(Words run, size_t x, uint32_t width) {
     return score > 0 ? uint32_t(score) : 0;
 }
 
+// How plainly a picture of this width ends at e, scored like startSharpness.
+uint32_t endSharpness(Words run, size_t e, uint32_t width) {
+    const size_t above = std::max<size_t>(width, 32);
+    if (e < width + above || e > run.count)
+        return 0;
+    size_t kept = 0, lastRow = 0;
+    for (size_t i = e - width - above; i < e - width; i++)
+        kept += continuesDown(run, i, width);
+    for (size_t i = e - width; i < e; i++)
+        lastRow += continuesDown(run, i, width);
+    const int64_t score = int64_t(kept) * 100 / int64_t(above) - int64_t(lastRow) * 100 / width;
+    return score > 0 ? uint32_t(score) : 0;
+}
+
+// How plainly a picture on this row grid starts and ends: the plainest
+// start and end within two rows of the given ones.
+uint32_t gridScore(Words run, size_t start, uint32_t rows, uint32_t width, size_t cursor) {
+    uint32_t bestStart = 0, bestEnd = 0;
+    for (int d = -2; d <= 2; d++) {
+        const int64_t s = int64_t(start) + d * int64_t(width);
+        if (s >= int64_t(cursor))
+            bestStart = std::max(bestStart, startSharpness(run, size_t(s), width));
+        const int64_t e = int64_t(start) + (int64_t(rows) + d) * int64_t(width);
+        if (e > s)
+            bestEnd = std::max(bestEnd, endSharpness(run, size_t(e), width));
+    }
+    return bestStart + bestEnd;
+}
+
 // The end of a picture near approx, found like its start: the words of its
 // last row do not continue down, those of the rows above do.
 size_t pictureEnd(Words run, size_t approx, uint32_t width, uint32_t &sharpness) {
@@ -379,6 +408,53 @@ bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32
         otherWins += !mixed && shifted < own;
     }
     return otherWins > ownWins;
+}
+
+// An icon on a plain margin: the run of its margin colour at the top
+// begins at its first word, the one at the bottom ends at its last, and
+// the two agree on the row grid; rows of one value leave no other clue.
+void snapToMargins(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
+    const size_t end = start + size_t(rows) * width, reach = 8 * size_t(width);
+    // The nearest run of one value a row long at least, back from the
+    // second row and on from the row before the last.
+    size_t first = 0, last = 0;
+    for (size_t j = std::min(end, start + width);
+         j > cursor && start - std::min(start, j) < reach;) {
+        size_t k = j - 1;
+        while (k > cursor && run[k - 1] == run[j - 1] && j - k < reach)
+            k--;
+        if (j - k >= width) {
+            first = k;
+            break;
+        }
+        j = k;
+    }
+    for (size_t j = end - width; j < run.count && j < end + reach;) {
+        size_t k = j + 1;
+        while (k < run.count && run[k] == run[j] && k - j < reach)
+            k++;
+        if (k - j >= width) {
+            last = k;
+            break;
+        }
+        j = k;
+    }
+    if (last <= first || (first == cursor && cursor > 0) || (last - first) % width != 0 ||
+        last - first < findMinHeight * size_t(width))
+        return;
+    // The word nearest start on the margins' grid.
+    const size_t ahead =
+        first > start ? (first - start) % width : (width - (start - first) % width) % width;
+    if (ahead == 0)
+        return;
+    const size_t s = ahead * 2 < width ? start + ahead : start - (width - ahead);
+    if (s < cursor || s < first)
+        return;
+    const size_t r = (last - s) / width;
+    if (r < findMinHeight)
+        return;
+    start = s;
+    rows = uint32_t(std::min<size_t>(r, rows + 1));
 }
 
 // One run of words with one value of bit 15: [first, to).
@@ -513,7 +589,9 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             if (end > start && (end - start) % width != 0 &&
                 endSharp > startSharpness(run, start, width)) {
                 const size_t k = (end - start + width / 2) / width;
-                if (k >= findMinHeight && end >= size_t(k) * width + cursor) {
+                if (k >= findMinHeight && end >= size_t(k) * width + cursor &&
+                    gridScore(run, end - k * width, uint32_t(k), width, cursor) >
+                        gridScore(run, start, rows, width, cursor)) {
                     start = end - k * width;
                     rows = uint32_t(k);
                 }
@@ -526,10 +604,14 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             seeded = start + size_t(rows) * width;
             continue;
         }
+        snapToMargins(run, start, rows, width, cursor);
         const size_t before = out.size();
         cutRows(run, start, width, 0, rows, out);
         // Rows of one value after the picture may begin the next one.
-        cursor = start + width;
+        // A few rows too few to keep leave the cursor: they may be the
+        // plain top of the picture the next seed finds.
+        if (out.size() > before)
+            cursor = start + width;
         for (size_t k = before; k < out.size(); k++) {
             cursor = std::max(cursor, out[k].start + size_t(out[k].width) * out[k].height);
             out[k].start += first;

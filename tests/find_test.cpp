@@ -107,6 +107,30 @@ TEST(FindPictures, OnePictureBetweenNoise) {
     }
 }
 
+// An icon on a plain margin, a zero word before it and a run of set bit 15
+// after it: its first word sets the row grid, not an end a word off.
+TEST(FindPictures, IconOnAMarginKeepsTheGridOfItsStart) {
+    struct Row {
+        uint32_t w, h, margin;
+    } rows[] = {{41, 37, 2}, {57, 45, 3}, {33, 29, 1}};
+    for (const Row &r : rows) {
+        const std::vector<uint32_t> inner = picture(r.w - 2 * r.margin, r.h - 2 * r.margin);
+        std::vector<uint32_t> icon(size_t(r.w) * r.h, 0x7C1F);
+        for (uint32_t y = 0; y + 2 * r.margin < r.h; y++)
+            for (uint32_t x = 0; x + 2 * r.margin < r.w; x++)
+                icon[(y + r.margin) * r.w + x + r.margin] = inner[y * (r.w - 2 * r.margin) + x];
+        Bytes bytes;
+        putNoise(bytes, 600, 9);
+        putWords(bytes, {0x4DC0, 0x4DC0, 0});
+        const uint32_t offset = uint32_t(bytes.size());
+        putWords(bytes, icon);
+        putWords(bytes, std::vector<uint32_t>(300, 0xFFFF));
+        const std::string all = found(bytes);
+        EXPECT_EQ(all.substr(0, all.find(':')), std::to_string(offset + 2 * r.w * r.margin))
+            << all << r.w << "x" << r.h;
+    }
+}
+
 TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
     Bytes bytes;
     putNoise(bytes, 700, 3);
