@@ -457,6 +457,20 @@ void snapToMargins(Words run, size_t &start, uint32_t &rows, uint32_t width, siz
     rows = uint32_t(std::min<size_t>(r, rows + 1));
 }
 
+// Rows above the start that continue into it row by row (a band of one
+// colour per row, which no single word's test accepts) up to a row of one
+// value or a row that does not.
+void extendUp(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
+    for (uint32_t k = 0; k < 64 && start >= cursor + width; k++) {
+        const size_t above = start - width;
+        if (uniformRow(run, above, width) || textRow(run, above, width) ||
+            !rowContinues(run, above, width))
+            return;
+        start = above;
+        rows++;
+    }
+}
+
 // One run of words with one value of bit 15: [first, to).
 void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &out) {
     const Words run{w.bytes + 2 * first, to - first};
@@ -604,6 +618,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             seeded = start + size_t(rows) * width;
             continue;
         }
+        extendUp(run, start, rows, width, cursor);
         snapToMargins(run, start, rows, width, cursor);
         const size_t before = out.size();
         cutRows(run, start, width, 0, rows, out);

@@ -131,6 +131,31 @@ TEST(FindPictures, IconOnAMarginKeepsTheGridOfItsStart) {
     }
 }
 
+// An icon whose first rows are bands of one colour each, a little darker
+// row by row, inside a one-word margin: no word of a band matches the one
+// below it better than its neighbours, yet the bands are the icon's top.
+TEST(FindPictures, BandsOfOneColourStartAnIcon) {
+    // Half the contrast around a grey the last band is near.
+    auto soft = [](uint32_t v) {
+        return rgb(8 + (v >> 10 & 31) / 2, 8 + (v >> 5 & 31) / 2, 8 + (v & 31) / 2);
+    };
+    struct Row {
+        uint32_t w, h, bands;
+    } rows[] = {{45, 27, 4}, {61, 29, 2}, {39, 33, 3}};
+    for (const Row &r : rows) {
+        std::vector<uint32_t> icon(size_t(r.w) * r.h, 0x7C1F);
+        const std::vector<uint32_t> inner = picture(r.w - 2, r.h - 2 - r.bands);
+        for (uint32_t y = 0; y + 2 < r.h; y++)
+            for (uint32_t x = 1; x + 1 < r.w; x++)
+                icon[(y + 1) * r.w + x] = y < r.bands
+                                              ? rgb(21 - 2 * y, 21 - 2 * y, 20 - 2 * y)
+                                              : soft(inner[(y - r.bands) * (r.w - 2) + x - 1]);
+        const Placed p = between(800, icon, 700);
+        const std::string all = found(p.bytes);
+        EXPECT_EQ(all.substr(0, all.find(':')), std::to_string(p.offset + 2 * r.w)) << all;
+    }
+}
+
 TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
     Bytes bytes;
     putNoise(bytes, 700, 3);
