@@ -862,5 +862,24 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
     }
     std::sort(kept.begin(), kept.end(),
               [](const Candidate &a, const Candidate &b) { return a.offset < b.offset; });
-    return kept;
+    // Pieces of one width on one row grid, next to each other or a few rows
+    // apart, are one picture cut at an edge across it.
+    std::vector<Candidate> joined;
+    constexpr uint64_t maxGap = 8;
+    for (const Candidate &c : kept) {
+        if (!joined.empty()) {
+            Candidate &p = joined.back();
+            const uint64_t row = 2 * uint64_t(p.width),
+                           gap = c.offset - std::min<uint64_t>(c.offset, end(p));
+            const uint64_t rows = uint64_t(p.height) + gap / row + c.height;
+            if (c.width == p.width && c.offset >= end(p) && gap % row == 0 && gap / row <= maxGap &&
+                rows <= findMaxHeight && rows * p.width <= findMaxPixels) {
+                p.height = uint32_t(rows);
+                p.sure = std::min(p.sure, c.sure);
+                continue;
+            }
+        }
+        joined.push_back(c);
+    }
+    return joined;
 }

@@ -156,6 +156,20 @@ TEST(FindPictures, BandsOfOneColourStartAnIcon) {
     }
 }
 
+// A picture cut across by a few rows of one value and an edge is one
+// picture, not two of one width a few rows apart.
+TEST(FindPictures, PiecesOfOneWidthJoin) {
+    const uint32_t w = 37;
+    std::vector<uint32_t> words = picture(w, 19);
+    words.insert(words.end(), size_t(3) * w, rgb(3, 9, 27));
+    std::vector<uint32_t> lower = picture(w, 23);
+    for (uint32_t &v : lower)
+        v ^= 0x3C0F;
+    words.insert(words.end(), lower.begin(), lower.end());
+    const Placed p = between(900, words, 600);
+    EXPECT_EQ(found(p.bytes), expect(p.offset, w, 45));
+}
+
 TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
     Bytes bytes;
     putNoise(bytes, 700, 3);
