@@ -746,6 +746,19 @@ uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width) {
     return rows;
 }
 
+// A dark sprite is small numbers too, but on a background: one value, one
+// of the first few met, fills a quarter of it; a table has no such value.
+bool plainBackground(Words w, size_t start, size_t n, const uint32_t *values, uint32_t count) {
+    for (uint32_t k = 0; k < count; k++) {
+        size_t same = 0;
+        for (size_t i = start; i < start + n; i++)
+            same += w[i] == values[k];
+        if (same * 4 >= n)
+            return true;
+    }
+    return false;
+}
+
 const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height) {
     const size_t n = size_t(width) * height;
     uint32_t values[8];
@@ -787,7 +800,8 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         return "text";
     // A dark picture on blue has long runs of one value; a table of small
     // numbers has few.
-    if (smallNumbers * 32 >= nonzero * 31 && repeats * 2 < n)
+    if (smallNumbers * 32 >= nonzero * 31 && repeats * 2 < n &&
+        !plainBackground(w, start, n, values, distinct))
         return "small numbers";
     if (std::min(rises, falls) * 2 < height)
         return "monotone";

@@ -282,11 +282,19 @@ TEST(Steps, RejectReasons) {
         small.push_back(0x80 + (i * 7) % 64);
         rising.push_back(0x0100 + i * 3);
     }
+    // A dark sprite on blue: every word below 0x100, a third of them the
+    // background, its dark colours changing from word to word.
+    std::vector<uint32_t> sprite = picture(11, 9);
+    for (uint32_t i = 0; i < sprite.size(); i++) {
+        const uint32_t x = i % 11, y = i / 11;
+        sprite[i] = x < 2 || x > 8 || y < 1 ? 0x001F : (sprite[i] & 0x1F) | (y & 7) << 5;
+    }
     const Row rows[] = {
         {"picture", picture(8, 8), 8, 8, nullptr},
         {"two values", few, 8, 8, "fewer than 8 values"},
         {"text", text, 8, 8, "text"},
         {"small numbers", small, 8, 8, "small numbers"},
+        {"dark sprite", sprite, 11, 9, nullptr},
         {"rising", rising, 8, 8, "monotone"},
         {"records", records, 8, 8, "scattered"},
     };
