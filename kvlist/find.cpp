@@ -471,6 +471,42 @@ void extendUp(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t c
     }
 }
 
+// An icon's edge rows often change too much to continue, but they lie
+// inside its margin: rows whose first and last words have the colour of
+// a plain row a few rows on join the picture, up to that row.
+void extendToMargin(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
+    const size_t w = width;
+    constexpr size_t kMax = 64;
+    auto framed = [&](size_t row, uint32_t bg) { return run[row] == bg && run[row + w - 1] == bg; };
+    const size_t end = start + rows * w;
+    for (size_t k = 1; k <= kMax && end + k * w <= run.count; k++) {
+        const size_t row = end + (k - 1) * w;
+        if (!uniformRow(run, row, width))
+            continue;
+        const uint32_t bg = run[row];
+        bool inside = k > 1 && framed(end - w, bg);
+        for (size_t r = end; inside && r < row; r += w)
+            inside = framed(r, bg) && !uniformRow(run, r, width) && !textRow(run, r, width);
+        if (inside)
+            rows += uint32_t(k - 1);
+        break;
+    }
+    for (size_t k = 1; k <= kMax && start >= cursor + k * w; k++) {
+        const size_t row = start - k * w;
+        if (!uniformRow(run, row, width))
+            continue;
+        const uint32_t bg = run[row];
+        bool inside = k > 1 && framed(start, bg);
+        for (size_t r = row + w; inside && r < start; r += w)
+            inside = framed(r, bg) && !uniformRow(run, r, width) && !textRow(run, r, width);
+        if (inside) {
+            start = row + w;
+            rows += uint32_t(k - 1);
+        }
+        break;
+    }
+}
+
 // One run of words with one value of bit 15: [first, to).
 void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &out) {
     const Words run{w.bytes + 2 * first, to - first};
@@ -620,6 +656,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         }
         extendUp(run, start, rows, width, cursor);
         snapToMargins(run, start, rows, width, cursor);
+        extendToMargin(run, start, rows, width, cursor);
         const size_t before = out.size();
         cutRows(run, start, width, 0, rows, out);
         // Rows of one value after the picture may begin the next one.

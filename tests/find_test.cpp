@@ -170,6 +170,30 @@ TEST(FindPictures, PiecesOfOneWidthJoin) {
     EXPECT_EQ(found(p.bytes), expect(p.offset, w, 45));
 }
 
+// An icon whose first and last rows of content change too much to continue
+// (a rim), inside a plain margin: the rim rows belong to it all the same.
+TEST(FindPictures, RimRowsInsideAMarginJoin) {
+    struct Row {
+        uint32_t w, h, margin;
+    } rows[] = {{39, 31, 2}, {53, 27, 3}};
+    for (const Row &r : rows) {
+        const uint32_t iw = r.w - 2 * r.margin, ih = r.h - 2 * r.margin;
+        std::vector<uint32_t> inner = picture(iw, ih);
+        uint32_t seed = 5;
+        for (uint32_t x = 0; x < iw; x++)
+            for (uint32_t y : {0u, 1u, ih - 2, ih - 1}) {
+                seed = seed * 1103515245 + 12345;
+                inner[y * iw + x] = seed >> 16 & 0x7FFF;
+            }
+        std::vector<uint32_t> icon(size_t(r.w) * r.h, rgb(2, 30, 4));
+        for (uint32_t y = 0; y < ih; y++)
+            for (uint32_t x = 0; x < iw; x++)
+                icon[(y + r.margin) * r.w + x + r.margin] = inner[y * iw + x];
+        const Placed p = between(700, icon, 500);
+        EXPECT_EQ(found(p.bytes), expect(p.offset + 2 * r.w * r.margin, r.w, ih));
+    }
+}
+
 TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
     Bytes bytes;
     putNoise(bytes, 700, 3);
