@@ -330,13 +330,12 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
                            editedSize > originalSize ? "longer" : "shorter", originalName.c_str());
     }
     c.onlyInPictures = ranges.empty() && originalSize == editedSize;
-    c.report +=
-        format("%u of %llu %s changed, %llu %s where kvpush does not write%s\n", changedPictures,
-               static_cast<unsigned long long>(entries.size()),
-               plural(entries.size(), "picture", "pictures"),
-               static_cast<unsigned long long>(ranges.size()),
-               plural(ranges.size(), "range", "ranges"),
-               originalSize == editedSize ? "" : ", lengths differ");
+    c.report += format("%u of %llu %s changed, %llu %s where kvpush does not write%s\n",
+                       changedPictures, static_cast<unsigned long long>(entries.size()),
+                       plural(entries.size(), "picture", "pictures"),
+                       static_cast<unsigned long long>(ranges.size()),
+                       plural(ranges.size(), "range", "ranges"),
+                       originalSize == editedSize ? "" : ", lengths differ");
     c.warnings =
         staleChecksums(original, originalSize, edited, editedSize, originalName, editedName);
     return c;
@@ -344,16 +343,9 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
 
 int runCheck(int, char **argv) {
     std::vector<uint8_t> original, edited, list;
-    if (!readInput(argv[0], original) || !readInput(argv[1], edited) || !readInput(argv[2], list))
-        return statusUsage;
-    const std::vector<uint8_t> *files[3] = {&original, &edited, &list};
-    for (int i = 0; i < 3; i++)
-        if (files[i]->empty()) {
-            complain("%s: empty file", escapeControls(argv[i]).c_str());
-            return statusUsage;
-        }
-    if (stdoutIsAnInput())
-        return statusUsage;
+    std::vector<uint8_t> *const files[] = {&original, &edited, &list};
+    if (!readFilledInputs(argv, files, 3))
+        return statusUsage; // as cmp: 1 would read as "differs"
     const Checked c =
         checkEdit(original.data(), original.size(), edited.data(), edited.size(), list.data(),
                   list.size(), escapeControls(argv[0]), escapeControls(argv[1]));

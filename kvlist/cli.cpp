@@ -66,6 +66,18 @@ bool readInput(const char *path, std::vector<uint8_t> &data) {
     return ok;
 }
 
+bool readFilledInputs(char **paths, std::vector<uint8_t> *const files[], int n) {
+    for (int i = 0; i < n; i++)
+        if (!readInput(paths[i], *files[i]))
+            return false;
+    for (int i = 0; i < n; i++)
+        if (files[i]->empty()) {
+            complain("%s: empty file", escapeControls(paths[i]).c_str());
+            return false;
+        }
+    return !stdoutIsAnInput();
+}
+
 bool stdoutIsAnInput() {
     FileId out;
     if (!streamFileId(stdout, out))

@@ -23,6 +23,10 @@ bool parseHexOperand(const char *text, uint32_t &value);
 // so that standard output onto it can be refused.
 bool readInput(const char *path, std::vector<uint8_t> &data);
 
+// Reads n input files whole, refusing an empty one ("PATH: empty file") and
+// standard output onto any of them; false after a complaint.
+bool readFilledInputs(char **paths, std::vector<uint8_t> *const files[], int n);
+
 // True, after a complaint, when standard output is one of the inputs read so
 // far: writing there would destroy what the run reads.
 bool stdoutIsAnInput();

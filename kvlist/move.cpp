@@ -797,16 +797,8 @@ std::string moveSummary(const unsigned c[4]) {
 
 int runMove(int, char **argv) {
     std::vector<uint8_t> old, list, now;
-    if (!readInput(argv[0], old) || !readInput(argv[1], list) || !readInput(argv[2], now))
-        return statusFailed;
-    const char *paths[3] = {argv[0], argv[1], argv[2]};
-    const std::vector<uint8_t> *files[3] = {&old, &list, &now};
-    for (int i = 0; i < 3; i++)
-        if (files[i]->empty()) {
-            complain("%s: empty file", escapeControls(paths[i]).c_str());
-            return statusFailed;
-        }
-    if (stdoutIsAnInput())
+    std::vector<uint8_t> *const files[] = {&old, &list, &now};
+    if (!readFilledInputs(argv, files, 3))
         return statusFailed;
     const Moved m =
         moveList(old.data(), old.size(), list.data(), list.size(), now.data(), now.size());
