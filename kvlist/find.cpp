@@ -543,6 +543,8 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             label[b] = flatBlock;
             continue;
         }
+        if (ring[b % window].lags == 0) // no picture: label 0
+            continue;
         LagProfile sum;
         sum.lags = lagLimit;
         for (uint32_t lag = 0; lag <= lagLimit; lag++)
