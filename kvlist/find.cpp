@@ -853,7 +853,7 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
     // repeat their rows instead.
     if (across > (n - 1) * 20 || across > 3 * down + 6 * (n - 1))
         return "rough";
-    if (downCount && down2 < down)
+    if (downCount && down2 * 4 < down * 3)
         return "periodic";
     return nullptr;
 }

@@ -313,8 +313,19 @@ TEST(Steps, RejectReasons) {
         const uint32_t x = i % 11, y = i / 11;
         sprite[i] = x < 2 || x > 8 || y < 1 ? 0x001F : (sprite[i] & 0x1F) | (y & 7) << 5;
     }
+    // Stripes: every other row bluer, so a row is nearly as like
+    // the row two above as the one above; still a picture. A table whose
+    // rows repeat every other row is none.
+    std::vector<uint32_t> striped = picture(9, 8), repeating = picture(9, 8);
+    for (uint32_t i = 0; i < striped.size(); i++) {
+        if (i / 9 % 2)
+            striped[i] = (striped[i] & ~0x1Fu) | std::min(31u, (striped[i] & 0x1F) + 12);
+        repeating[i] = repeating[i % 18];
+    }
     const Row rows[] = {
         {"picture", picture(8, 8), 8, 8, nullptr},
+        {"striped", striped, 9, 8, nullptr},
+        {"repeating", repeating, 9, 8, "periodic"},
         {"two values", few, 8, 8, "fewer than 8 values"},
         {"text", text, 8, 8, "text"},
         {"small numbers", small, 8, 8, "small numbers"},
