@@ -633,6 +633,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         seeded = std::max(seeded, seed + 2 * blockWords);
         if (rows == 0)
             continue;
+        splitWidth(run, start, rows, width);
         snapAfterPadding(run, start, rows, width);
         {
             // A plainer end than start sets the row grid.
@@ -783,6 +784,27 @@ uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width) {
         rows++;
     }
     return rows;
+}
+
+// Two or three rows of a narrower picture read as one resemble their own
+// other half (or third) better than the row above.
+void splitWidth(Words run, size_t start, uint32_t &rows, uint32_t &width) {
+    const size_t end = std::min(start + size_t(rows) * width, start + 8192);
+    for (uint32_t d = 2; d <= 3; d++) {
+        if (width % d != 0 || width / d < findMinWidth || end < start + width)
+            continue;
+        const uint32_t narrow = width / d;
+        uint64_t wide = 0, part = 0;
+        for (size_t i = start + width; i < end; i++) {
+            wide += pixelDistance(run[i], run[i - width]);
+            part += pixelDistance(run[i], run[i - narrow]);
+        }
+        if (part < wide) {
+            rows *= d;
+            width = narrow;
+            return;
+        }
+    }
 }
 
 // A dark sprite is small numbers too, but on a background: one value, one

@@ -52,6 +52,10 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width);
 // only; a single row that does not is passed over inside a picture.
 uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width);
 
+// Rows of a picture of width / 2 or width / 3 when each row resembles its
+// own other part better than the row above: rows and width change.
+void splitWidth(Words w, size_t start, uint32_t &rows, uint32_t &width);
+
 // Why rows of smooth words are no picture, or nullptr: fewer than 8 values,
 // text, a table of small numbers, a monotone table.
 const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height);

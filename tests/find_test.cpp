@@ -280,6 +280,22 @@ TEST(Steps, DipWidthNamesTheRowLength) {
     EXPECT_EQ(dipWidth(Words{noise.data(), noise.size() / 2}, 1000, 1256), 0u);
 }
 
+// Two rows of a picture 13 wide read as one row 26 wide, or three 9 wide as
+// one 27 wide, are split back; a picture 26 wide stays whole.
+TEST(Steps, SplitWidth) {
+    struct Row {
+        uint32_t w, h, readW, readH, wantW, wantH;
+    } rows[] = {{13, 40, 26, 20, 13, 40}, {9, 42, 27, 14, 9, 42}, {26, 20, 26, 20, 26, 20}};
+    for (const Row &r : rows) {
+        Bytes bytes;
+        putWords(bytes, picture(r.w, r.h));
+        uint32_t width = r.readW, height = r.readH;
+        splitWidth(Words{bytes.data(), bytes.size() / 2}, 0, height, width);
+        EXPECT_EQ(width, r.wantW) << r.w;
+        EXPECT_EQ(height, r.wantH) << r.w;
+    }
+}
+
 TEST(Steps, StartAndRowsOfAPicture) {
     const Placed p = between(300, picture(21, 15), 300);
     const Words words{p.bytes.data(), p.bytes.size() / 2};
