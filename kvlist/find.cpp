@@ -941,11 +941,22 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
     // apart, are one picture cut at an edge across it.
     std::vector<Candidate> joined;
     constexpr uint64_t maxGap = 8;
-    for (const Candidate &c : kept) {
+    for (Candidate c : kept) {
         if (!joined.empty()) {
             Candidate &p = joined.back();
-            const uint64_t row = 2 * uint64_t(p.width),
-                           gap = c.offset - std::min<uint64_t>(c.offset, end(p));
+            const uint64_t row = 2 * uint64_t(p.width);
+            // Frames of one size back to back: the next one starts on the
+            // row grid of the one before, which its content may not show.
+            if (c.width == p.width && c.offset >= end(p) && (c.offset - end(p)) % 2 == 0 &&
+                c.offset - end(p) < 16 * row && (c.offset - end(p)) % row != 0) {
+                const uint64_t off = (c.offset - end(p)) % row;
+                if (off * 2 <= row)
+                    c.offset -= uint32_t(off);
+                else if (uint64_t(c.offset) + (row - off) + 2 * uint64_t(c.width) * c.height <=
+                         size)
+                    c.offset += uint32_t(row - off);
+            }
+            const uint64_t gap = c.offset - std::min<uint64_t>(c.offset, end(p));
             const uint64_t rows = uint64_t(p.height) + gap / row + c.height;
             if (c.width == p.width && c.offset >= end(p) && gap % row == 0 && gap / row <= maxGap &&
                 rows <= findMaxHeight && rows * p.width <= findMaxPixels) {

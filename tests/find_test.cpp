@@ -194,6 +194,31 @@ TEST(FindPictures, RimRowsInsideAMarginJoin) {
     }
 }
 
+// Frames of one size on black back to back: the black between them hides
+// where the second begins, the first's row grid does not.
+TEST(FindPictures, FramesBackToBackKeepTheFirstGrid) {
+    const uint32_t w = 41, h = 37, m = 4;
+    Bytes bytes;
+    putNoise(bytes, 800, 13);
+    const uint32_t offset = uint32_t(bytes.size());
+    for (uint32_t f = 0; f < 3; f++) {
+        const std::vector<uint32_t> inner = picture(w - 2 * m, h - 2 * m);
+        std::vector<uint32_t> frame(size_t(w) * h, 0);
+        for (uint32_t y = 0; y < h - 2 * m; y++)
+            for (uint32_t x = 0; x < w - 2 * m; x++) {
+                // Each frame's content a little further right, darker at its left.
+                const uint32_t sx = x + f < w - 2 * m ? x + f : x;
+                frame[(y + m) * w + x + m] = x < 2 * f ? 0 : inner[y * (w - 2 * m) + sx];
+            }
+        putWords(bytes, frame);
+    }
+    putNoise(bytes, 600, 17);
+    const std::string all = found(bytes);
+    EXPECT_NE(all, "");
+    for (const Candidate &c : findPictures(bytes.data(), bytes.size()))
+        EXPECT_EQ((c.offset - offset) % (2 * w), 0u) << all;
+}
+
 TEST(FindPictures, TwoPicturesOfDifferentWidthsBackToBack) {
     Bytes bytes;
     putNoise(bytes, 700, 3);
