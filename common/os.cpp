@@ -96,7 +96,7 @@ FILE *openNamedFile(const char *path, const char *mode) {
     return file;
 }
 
-FILE *openUnemptied(const char *path, FileId &id, bool &known) {
+FILE *openUnemptied(const char *path, FileId &id, bool &known, bool &full) {
     const int fd = _open(path, _O_WRONLY | _O_CREAT | _O_BINARY, _S_IREAD | _S_IWRITE);
     if (fd < 0)
         return nullptr;
@@ -106,6 +106,8 @@ FILE *openUnemptied(const char *path, FileId &id, bool &known) {
         return nullptr;
     }
     known = handleFileId(HANDLE(_get_osfhandle(fd)), id);
+    LARGE_INTEGER size;
+    full = !GetFileSizeEx(HANDLE(_get_osfhandle(fd)), &size) || size.QuadPart != 0;
     return file;
 }
 
@@ -170,7 +172,9 @@ FILE *openNamedFile(const char *path, const char *mode) {
     return file;
 }
 
-FILE *openUnemptied(const char *path, FileId &id, bool &known) {
+// Only a regular file has a length to cut: a device (/dev/null) is written as
+// it is; one that cannot be told is cut, and fails if it is none.
+FILE *openUnemptied(const char *path, FileId &id, bool &known, bool &full) {
     const int fd = open(path, O_WRONLY | O_CREAT, 0666);
     if (fd < 0)
         return nullptr;
@@ -178,19 +182,14 @@ FILE *openUnemptied(const char *path, FileId &id, bool &known) {
     known = fstat(fd, &st) == 0;
     if (known)
         statFileId(st, id);
+    full = !known || (S_ISREG(st.st_mode) && st.st_size != 0);
     FILE *file = fdopen(fd, "wb");
     if (!file)
         close(fd);
     return file;
 }
 
-// Only a regular file has a length to cut: a device (/dev/null) is written as it is.
-bool emptyFile(FILE *file) {
-    struct stat st;
-    if (fstat(fileno(file), &st) != 0)
-        return false;
-    return !S_ISREG(st.st_mode) || ftruncate(fileno(file), 0) == 0;
-}
+bool emptyFile(FILE *file) { return ftruncate(fileno(file), 0) == 0; }
 
 bool regularFileSize(FILE *file, uint64_t &length) {
     struct stat st;

@@ -30,11 +30,12 @@ FILE *openNamedFile(const char *path, const char *mode);
 
 // Opens a file for binary writing, creating it but not emptying it yet, so
 // that what was opened can be checked before anything of it is lost; id is
-// the opened file's identity (known false when it cannot be read). Refuses
-// what openNamedFile refuses.
-FILE *openUnemptied(const char *path, FileId &id, bool &known);
+// the opened file's identity (known false when it cannot be read), and full
+// says it is a regular file that holds bytes. Refuses what openNamedFile
+// refuses.
+FILE *openUnemptied(const char *path, FileId &id, bool &known, bool &full);
 
-// Empties a file opened by openUnemptied; false on failure.
+// Empties a file that openUnemptied found full; false on failure.
 bool emptyFile(FILE *file);
 
 // The length of a regular file on disk; false (length unchanged) for a pipe,

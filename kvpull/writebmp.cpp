@@ -44,8 +44,8 @@ void writeBMP(const char *path) {
         puts(guardedBy(id));
         return;
     }
-    bool known = false;
-    FILE *out = unbuffered(openUnemptied(path, id, known));
+    bool known = false, full = false;
+    FILE *out = unbuffered(openUnemptied(path, id, known, full));
     if (!out) {
         puts("output file open failed.");
         return;
@@ -55,7 +55,7 @@ void writeBMP(const char *path) {
         fclose(out);
         return;
     }
-    if (!emptyFile(out)) {
+    if (full && !emptyFile(out)) {
         puts("output file write failed.");
         fclose(out);
         return;
