@@ -198,8 +198,10 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
         good += down <= 3 ||
                 (down <= left && down <= right && (down < std::max(left, right) || down <= 24));
         near += std::min(down, std::min(left, right));
+        if (good * 2 >= words) // already half: the rest cannot undo it
+            return true;
     }
-    return good * 2 >= words || near <= 10 * words;
+    return near <= 10 * words;
 }
 
 // Narrow rows are judged a few at a time: about 24 words.
