@@ -660,7 +660,12 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             continue;
         }
         extendUp(run, start, rows, width, cursor);
-        snapToMargins(run, start, rows, width, cursor);
+        {
+            const size_t was = start;
+            snapToMargins(run, start, rows, width, cursor);
+            if (start == was)
+                start = alignColumns(run, start, width, rows, cursor);
+        }
         extendToMargin(run, start, rows, width, cursor);
         const size_t before = out.size();
         cutRows(run, start, width, 0, rows, out);
@@ -680,6 +685,35 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
 
 uint32_t pixelDistance(uint32_t a, uint32_t b) {
     return channelGap(a, b, 0) + channelGap(a, b, 5) + channelGap(a, b, 10);
+}
+
+size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t cursor) {
+    if (rows < 8 || width < 8 || start < cursor || width > (w.count - start) / rows)
+        return start;
+    std::vector<uint32_t> seam(width, 0);
+    for (uint32_t r = 1; r < rows; r++) {
+        const size_t row = start + size_t(r) * width;
+        for (uint32_t c = 0; c < width; c++)
+            seam[c] += pixelDistance(w[row + c - 1], w[row + c]);
+    }
+    uint32_t best = 0;
+    for (uint32_t c = 1; c < width; c++)
+        if (seam[c] > seam[best])
+            best = c;
+    // Its neighbours may share a wide seam; other columns must not come near.
+    uint32_t second = 0;
+    for (uint32_t c = 0; c < width; c++)
+        if (c != best && c + 1 != best && c != best + 1)
+            second = std::max(second, seam[c]);
+    if (best == 0 || seam[best] < 2 * seam[0] + 4 * rows || seam[best] * 2 < 3 * second)
+        return start;
+    size_t s = start;
+    if (best > width / 2 && start >= cursor + (width - best))
+        s = start - (width - best);
+    else if (best <= width / 2 && start + size_t(rows) * width + best <= w.count)
+        s = start + best;
+    // An edge inside the picture also makes a seam: the start must get plainer.
+    return startSharpness(w, s, width) > startSharpness(w, start, width) ? s : start;
 }
 
 uint32_t dipWidth(Words w, size_t from, size_t to) {

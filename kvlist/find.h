@@ -52,6 +52,12 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width);
 // only; a single row that does not is passed over inside a picture.
 uint32_t pictureRows(Words w, size_t start, size_t end, uint32_t width);
 
+// The start of a picture of these rows moved less than a row to the column
+// where each row's first word changes most from the last of the row before,
+// when that column stands out, the rows from it start more plainly and it
+// stays at or after cursor; else start.
+size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t cursor);
+
 // Rows of a picture of width / 2 or width / 3 when each row resembles its
 // own other part better than the row above: rows and width change.
 void splitWidth(Words w, size_t start, uint32_t &rows, uint32_t &width);

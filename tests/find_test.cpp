@@ -331,6 +331,33 @@ TEST(Steps, StartAndRowsOfAPicture) {
     EXPECT_EQ(pictureRows(words, first, words.count, 21), 15u);
 }
 
+TEST(Steps, AlignColumnsMovesToTheRowSeam) {
+    // Red runs from 0 at the left to 31 at the right: each row's first word
+    // jumps from the last of the row before, nowhere else.
+    const Placed p = between(300, picture(21, 15), 300);
+    const Words words{p.bytes.data(), p.bytes.size() / 2};
+    const size_t first = p.offset / 2;
+    struct Row {
+        int off;       // words from the picture's start given
+        size_t cursor; // no start before it
+        int want;      // words from the picture's start returned
+    };
+    const Row rows[] = {{0, 0, 0},          {-5, 0, 0},         {-1, 0, 0}, {8, 0, 0},
+                        {-10, 0, 0},        {8, first + 10, 8}, // the seam lies before the cursor
+                        {-4, first + 2, -4}};                   // so does the plain start
+    for (const Row &r : rows) {
+        const size_t cursor = r.cursor ? r.cursor : first - 100;
+        EXPECT_EQ(alignColumns(words, first + r.off, 21, 13, cursor), first + r.want) << r.off;
+    }
+    // Red the same everywhere: the seam is one of the blue cells' edges, no plainer.
+    std::vector<uint32_t> even = picture(21, 15);
+    for (uint32_t &v : even)
+        v = (v & 0x3FF) | 9u << 10;
+    const Placed q = between(300, even, 300);
+    const Words fw{q.bytes.data(), q.bytes.size() / 2};
+    EXPECT_EQ(alignColumns(fw, q.offset / 2 + 6, 21, 13, 0), q.offset / 2 + 6);
+}
+
 TEST(Steps, RejectReasons) {
     struct Row {
         const char *name;
