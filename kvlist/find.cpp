@@ -705,7 +705,7 @@ size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t
     for (uint32_t c = 0; c < width; c++)
         if (c != best && c + 1 != best && c != best + 1)
             second = std::max(second, seam[c]);
-    if (best == 0 || seam[best] < 2 * seam[0] + 4 * rows || seam[best] * 2 < 3 * second)
+    if (best == 0 || seam[best] < 2 * seam[0] + 4 * rows || seam[best] * 4 < 5 * second)
         return start;
     size_t s = start;
     if (best > width / 2 && start >= cursor + (width - best))
@@ -713,7 +713,8 @@ size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t
     else if (best <= width / 2 && start + size_t(rows) * width + best <= w.count)
         s = start + best;
     // An edge inside the picture also makes a seam: the start must get plainer.
-    return startSharpness(w, s, width) > startSharpness(w, start, width) ? s : start;
+    return gridScore(w, s, rows, width, cursor) > gridScore(w, start, rows, width, cursor) ? s
+                                                                                           : start;
 }
 
 uint32_t dipWidth(Words w, size_t from, size_t to) {

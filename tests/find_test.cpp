@@ -349,11 +349,12 @@ TEST(Steps, AlignColumnsMovesToTheRowSeam) {
         const size_t cursor = r.cursor ? r.cursor : first - 100;
         EXPECT_EQ(alignColumns(words, first + r.off, 21, 13, cursor), first + r.want) << r.off;
     }
-    // Red the same everywhere: the seam is one of the blue cells' edges, no plainer.
-    std::vector<uint32_t> even = picture(21, 15);
-    for (uint32_t &v : even)
-        v = (v & 0x3FF) | 9u << 10;
-    const Placed q = between(300, even, 300);
+    // Red ramps up three times a row: three seams alike, none taken.
+    std::vector<uint32_t> thrice;
+    for (uint32_t y = 0; y < 15; y++)
+        for (uint32_t x = 0; x < 21; x++)
+            thrice.push_back(rgb(x % 7 * 5, y * 2, 12));
+    const Placed q = between(300, thrice, 300);
     const Words fw{q.bytes.data(), q.bytes.size() / 2};
     EXPECT_EQ(alignColumns(fw, q.offset / 2 + 6, 21, 13, 0), q.offset / 2 + 6);
 }
