@@ -20,9 +20,18 @@ bool printable(uint32_t byte) {
     return (byte >= 0x20 && byte < 0x7F) || byte == 9 || byte == 10 || byte == 13;
 }
 
-uint32_t channelGap(uint32_t a, uint32_t b, int shift) {
-    const uint32_t x = a >> shift & 31, y = b >> shift & 31;
-    return x > y ? x - y : y - x;
+// The three 5-bit channels of a word ten bits apart, so that one
+// subtraction compares all three.
+uint32_t spread(uint32_t v) { return (v & 31) | (v & 0x3E0) << 5 | (v & 0x7C00) << 10; }
+
+// pixelDistance of two spread words: each field holds 512 plus the
+// difference, its bit 9 tells the sign, and the absolute values are summed
+// by one multiplication (each field and the sum stay below 1024).
+uint32_t spreadDistance(uint32_t a, uint32_t b) {
+    constexpr uint32_t guard = 0x20080200;
+    const uint32_t d = (a | guard) - b, negative = (~d & guard) >> 9;
+    const uint32_t gaps = (d ^ (negative * 0x3FF)) - (guard - negative);
+    return (gaps * 0x100401u) >> 20 & 0x3FF;
 }
 
 // A brightness of 0..124 in a byte, so the row comparisons of a block run as
@@ -188,12 +197,17 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
     if (start + words + width > w.count)
         return false;
     size_t good = 0, near = 0;
+    // The words below, spread, slide along with i.
+    uint32_t sl = spread(w[start + width - 1]), sd = spread(w[start + width]);
     for (size_t i = start; i < start + words; i++) {
         // Past the end of the run nothing matches.
         const size_t j = i + width;
-        const uint32_t v = w[i], down = pixelDistance(v, w[j]);
-        const uint32_t left = pixelDistance(v, w[j - 1]);
-        const uint32_t right = j + 1 < w.count ? pixelDistance(v, w[j + 1]) : 93;
+        const uint32_t sr = j + 1 < w.count ? spread(w[j + 1]) : 0;
+        const uint32_t v = spread(w[i]), down = spreadDistance(v, sd);
+        const uint32_t left = spreadDistance(v, sl);
+        const uint32_t right = j + 1 < w.count ? spreadDistance(v, sr) : 93;
+        sl = sd;
+        sd = sr;
         // Equal distances from one plain colour to another are no match.
         good += down <= 3 ||
                 (down <= left && down <= right && (down < std::max(left, right) || down <= 24));
@@ -683,9 +697,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
 
 } // namespace
 
-uint32_t pixelDistance(uint32_t a, uint32_t b) {
-    return channelGap(a, b, 0) + channelGap(a, b, 5) + channelGap(a, b, 10);
-}
+uint32_t pixelDistance(uint32_t a, uint32_t b) { return spreadDistance(spread(a), spread(b)); }
 
 size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t cursor) {
     if (rows < 8 || width < 8 || start < cursor || width > (w.count - start) / rows)
