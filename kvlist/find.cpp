@@ -22,7 +22,27 @@ bool printable(uint32_t byte) {
 
 // The three 5-bit channels of a word ten bits apart, so that one
 // subtraction compares all three.
-uint32_t spread(uint32_t v) { return (v & 31) | (v & 0x3E0) << 5 | (v & 0x7C00) << 10; }
+constexpr uint32_t spread(uint32_t v) { return (v & 31) | (v & 0x3E0) << 5 | (v & 0x7C00) << 10; }
+
+// spread() of a word from its two bytes, by table.
+struct SpreadTables {
+    uint32_t low[256], high[256];
+};
+
+constexpr SpreadTables makeSpreadTables() {
+    SpreadTables t{};
+    for (uint32_t b = 0; b < 256; b++) {
+        t.low[b] = spread(b);
+        t.high[b] = spread(b << 8);
+    }
+    return t;
+}
+
+constexpr SpreadTables spreadTables = makeSpreadTables();
+
+uint32_t spreadAt(Words w, size_t i) {
+    return spreadTables.low[w.bytes[2 * i]] | spreadTables.high[w.bytes[2 * i + 1]];
+}
 
 // pixelDistance of two spread words: each field holds 512 plus the
 // difference, its bit 9 tells the sign, and the absolute values are summed
@@ -198,12 +218,12 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
         return false;
     size_t good = 0, near = 0;
     // The words below, spread, slide along with i.
-    uint32_t sl = spread(w[start + width - 1]), sd = spread(w[start + width]);
+    uint32_t sl = spreadAt(w, start + width - 1), sd = spreadAt(w, start + width);
     for (size_t i = start; i < start + words; i++) {
         // Past the end of the run nothing matches.
         const size_t j = i + width;
-        const uint32_t sr = j + 1 < w.count ? spread(w[j + 1]) : 0;
-        const uint32_t v = spread(w[i]), down = spreadDistance(v, sd);
+        const uint32_t sr = j + 1 < w.count ? spreadAt(w, j + 1) : 0;
+        const uint32_t v = spreadAt(w, i), down = spreadDistance(v, sd);
         const uint32_t left = spreadDistance(v, sl);
         const uint32_t right = j + 1 < w.count ? spreadDistance(v, sr) : 93;
         sl = sd;
@@ -748,12 +768,12 @@ uint32_t dipWidth(Words w, size_t from, size_t to) {
 bool continuesDown(Words w, size_t i, uint32_t width) {
     if (i + width >= w.count)
         return false;
-    const uint32_t v = w[i], down = pixelDistance(v, w[i + width]);
+    const uint32_t v = spreadAt(w, i), down = spreadDistance(v, spreadAt(w, i + width));
     if (down <= 3)
         return true;
     // Unrelated words differ by about 40; neighbours in a picture by less.
-    return down <= 24 && down < pixelDistance(v, w[i + width - 1]) &&
-           (i + width + 1 >= w.count || down < pixelDistance(v, w[i + width + 1]));
+    return down <= 24 && down < spreadDistance(v, spreadAt(w, i + width - 1)) &&
+           (i + width + 1 >= w.count || down < spreadDistance(v, spreadAt(w, i + width + 1)));
 }
 
 // The share of words that continue down must rise by a third from the row
