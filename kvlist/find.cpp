@@ -20,6 +20,20 @@ bool printable(uint32_t byte) {
     return (byte >= 0x20 && byte < 0x7F) || byte == 9 || byte == 10 || byte == 13;
 }
 
+struct PrintableTable {
+    bool byte[256];
+};
+
+constexpr PrintableTable makePrintableTable() {
+    PrintableTable t{};
+    for (uint32_t b = 0; b < 256; b++)
+        t.byte[b] = (b >= 0x20 && b < 0x7F) || b == 9 || b == 10 || b == 13;
+    return t;
+}
+
+constexpr PrintableTable printableTable = makePrintableTable();
+constexpr const bool *printableByte = printableTable.byte;
+
 // The three 5-bit channels of a word ten bits apart, so that one
 // subtraction compares all three.
 constexpr uint32_t spread(uint32_t v) { return (v & 31) | (v & 0x3E0) << 5 | (v & 0x7C00) << 10; }
@@ -558,15 +572,21 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         ring[b % window].lags = 0;
         // Words that jump from one to the next (code, compressed data) are
         // no picture: only smoother blocks get a profile.
+        if (flat[b % window])
+            return;
+        // Past the step limit the block is no picture whatever its text.
+        const size_t maxSteps = 24 * (e - s);
         uint32_t steps = 0, text = 0;
-        for (size_t i = s + 1; i < e; i++) {
-            const uint32_t v = run[i];
-            steps += pixelDistance(v, run[i - 1]);
-            const uint32_t lo = v & 0xFF, hi = v >> 8;
-            text += (printable(lo) && (printable(hi) || hi == 0)) || (lo == 0 && printable(hi));
+        uint32_t previous = spreadAt(run, s);
+        for (size_t i = s + 1; i < e && steps <= maxSteps; i++) {
+            const uint32_t v = spreadAt(run, i);
+            steps += spreadDistance(v, previous);
+            previous = v;
+            const uint32_t lo = run.bytes[2 * i], hi = run.bytes[2 * i + 1];
+            text += (printableByte[lo] && (printableByte[hi] || hi == 0)) ||
+                    (lo == 0 && printableByte[hi]);
         }
-        if (!flat[b % window] && e - s >= findMinWidth && steps <= 24 * (e - s) &&
-            text * 8 < (e - s) * 7)
+        if (e - s >= findMinWidth && steps <= maxSteps && text * 8 < (e - s) * 7)
             lagProfile(run, s, e, ring[b % window]);
     };
     std::vector<uint32_t> label(blocks);
