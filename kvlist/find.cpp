@@ -153,8 +153,8 @@ bool isFlat(Words w, size_t from, size_t to) {
 bool textRow(Words w, size_t start, uint32_t width) {
     uint32_t text = 0;
     for (size_t i = start; i < start + width; i++) {
-        const uint32_t lo = w[i] & 0xFF, hi = w[i] >> 8;
-        text += (printable(lo) && hi == 0) || (lo == 0 && printable(hi));
+        const uint32_t lo = w.bytes[2 * i], hi = w.bytes[2 * i + 1];
+        text += (printableByte[lo] && hi == 0) || (lo == 0 && printableByte[hi]);
     }
     return text * 4 >= width * 3;
 }
@@ -807,8 +807,21 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     const size_t lo = from >= width ? from - width : 0;
     const size_t hi = std::min(w.count, last + after);
     std::vector<uint8_t> good(hi - lo);
-    for (size_t i = lo; i < hi; i++)
-        good[i - lo] = continuesDown(w, i, width);
+    // continuesDown for each word, the words below spread once each; words
+    // with nothing below stay 0.
+    const size_t stop = std::min(hi, w.count > width ? w.count - width : 0);
+    if (lo < stop) {
+        uint32_t left = spreadAt(w, lo + width - 1), down = spreadAt(w, lo + width);
+        for (size_t i = lo; i < stop; i++) {
+            const bool hasRight = i + width + 1 < w.count;
+            const uint32_t right = hasRight ? spreadAt(w, i + width + 1) : 0;
+            const uint32_t v = spreadAt(w, i), d = spreadDistance(v, down);
+            good[i - lo] = d <= 3 || (d <= 24 && d < spreadDistance(v, left) &&
+                                      (!hasRight || d < spreadDistance(v, right)));
+            left = down;
+            down = right;
+        }
+    }
     auto count = [&](size_t a, size_t b) { // [a, b), words before lo count as not continuing
         size_t n = 0;
         for (size_t i = std::max(a, lo); i < b && i < hi; i++)
