@@ -294,12 +294,17 @@ uint32_t refineWidth(Words w, size_t from, size_t to, uint32_t guess) {
     const uint32_t hi = std::min(findMaxWidth, guess + 3);
     uint32_t best = guess;
     uint64_t bestSum = UINT64_MAX;
+    // Each word spread once for all the widths.
+    const size_t base = from - std::min<size_t>(from, hi);
+    std::vector<uint32_t> spreadWords(to > base ? to - base : 0);
+    for (size_t i = base; i < to; i++)
+        spreadWords[i - base] = spreadAt(w, i);
     for (uint32_t width = lo; width <= hi; width++) {
         if (from < width)
             continue;
         uint64_t sum = 0;
         for (size_t i = from; i < to; i++)
-            sum += pixelDistance(w[i], w[i - width]);
+            sum += spreadDistance(spreadWords[i - base], spreadWords[i - base - width]);
         if (sum < bestSum) {
             bestSum = sum;
             best = width;
