@@ -169,11 +169,15 @@ uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
     // A word is matched below when the word under it, or one beside that,
     // is within a few levels.
     size_t good = 0;
+    uint32_t left = spreadAt(w, start + width - 1), down = spreadAt(w, start + width);
     for (size_t i = start; i < start + words; i++) {
         const size_t j = i + width;
-        const uint32_t v = w[i];
-        good += pixelDistance(v, w[j]) <= 6 || pixelDistance(v, w[j - 1]) <= 6 ||
-                (j + 1 < w.count && pixelDistance(v, w[j + 1]) <= 6);
+        const uint32_t right = j + 1 < w.count ? spreadAt(w, j + 1) : 0;
+        const uint32_t v = spreadAt(w, i);
+        good += spreadDistance(v, down) <= 6 || spreadDistance(v, left) <= 6 ||
+                (j + 1 < w.count && spreadDistance(v, right) <= 6);
+        left = down;
+        down = right;
     }
     return uint32_t(good * 100 / words);
 }
@@ -934,8 +938,11 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
     size_t changes = 0, text = 0, wideText = 0, nonzero = 0, smallNumbers = 0, repeats = 0;
     size_t isolated = 0;
     size_t rises = 0, falls = 0, across = 0, down = 0, down2 = 0, downCount = 0;
+    std::vector<uint32_t> spreadWords(n);
+    for (size_t i = 0; i < n; i++)
+        spreadWords[i] = spreadAt(w, start + i);
     for (size_t i = start; i < start + n; i++) {
-        const uint32_t v = w[i];
+        const uint32_t v = w[i], sv = spreadWords[i - start];
         if (distinct < 8 && std::find(values, values + distinct, v) == values + distinct)
             values[distinct++] = v;
         if (v != 0) {
@@ -944,14 +951,14 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
             isolated += i > start && i + 1 < start + n && w[i - 1] == 0 && w[i + 1] == 0;
         }
         if (i >= start + 2 * size_t(width)) {
-            down += pixelDistance(v, w[i - width]);
-            down2 += pixelDistance(v, w[i - 2 * width]);
+            down += spreadDistance(sv, spreadWords[i - start - width]);
+            down2 += spreadDistance(sv, spreadWords[i - start - 2 * width]);
             downCount++;
         }
         if (i == start)
             continue;
         const uint32_t prev = w[i - 1];
-        across += pixelDistance(v, prev);
+        across += spreadDistance(sv, spreadWords[i - start - 1]);
         if (v == prev) {
             repeats++;
             continue;
