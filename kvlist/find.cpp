@@ -234,11 +234,27 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
     const size_t words = size_t(width) * rows;
     if (start + words + width > w.count)
         return false;
-    size_t good = 0, near = 0;
+    // Half the words matching decides at once; only rows short of it need
+    // the sum of nearest distances, in a second pass.
+    size_t good = 0;
+    for (size_t i = start; i < start + words; i++) {
+        const size_t j = i + width;
+        const uint32_t v = spreadAt(w, i), down = spreadDistance(v, spreadAt(w, j));
+        if (down > 3) {
+            // Past the end of the run nothing matches.
+            const uint32_t left = spreadDistance(v, spreadAt(w, j - 1));
+            const uint32_t right = j + 1 < w.count ? spreadDistance(v, spreadAt(w, j + 1)) : 93;
+            // Equal distances from one plain colour to another are no match.
+            if (!(down <= left && down <= right && (down < std::max(left, right) || down <= 24)))
+                continue;
+        }
+        if (++good * 2 >= words)
+            return true;
+    }
+    size_t near = 0;
     // The words below, spread, slide along with i.
     uint32_t sl = spreadAt(w, start + width - 1), sd = spreadAt(w, start + width);
     for (size_t i = start; i < start + words; i++) {
-        // Past the end of the run nothing matches.
         const size_t j = i + width;
         const uint32_t sr = j + 1 < w.count ? spreadAt(w, j + 1) : 0;
         const uint32_t v = spreadAt(w, i), down = spreadDistance(v, sd);
@@ -246,12 +262,7 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows = 1) {
         const uint32_t right = j + 1 < w.count ? spreadDistance(v, sr) : 93;
         sl = sd;
         sd = sr;
-        // Equal distances from one plain colour to another are no match.
-        good += down <= 3 ||
-                (down <= left && down <= right && (down < std::max(left, right) || down <= 24));
         near += std::min(down, std::min(left, right));
-        if (good * 2 >= words) // already half: the rest cannot undo it
-            return true;
     }
     return near <= 10 * words;
 }
