@@ -827,20 +827,14 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     const size_t lo = from >= width ? from - width : 0;
     const size_t hi = std::min(w.count, last + after);
     std::vector<uint8_t> good(hi - lo);
-    // continuesDown for each word, the words below spread once each; words
-    // with nothing below stay 0.
+    // continuesDown for each word; words with nothing below stay 0.
     const size_t stop = std::min(hi, w.count > width ? w.count - width : 0);
-    if (lo < stop) {
-        uint32_t left = spreadAt(w, lo + width - 1), down = spreadAt(w, lo + width);
-        for (size_t i = lo; i < stop; i++) {
-            const bool hasRight = i + width + 1 < w.count;
-            const uint32_t right = hasRight ? spreadAt(w, i + width + 1) : 0;
-            const uint32_t v = spreadAt(w, i), d = spreadDistance(v, down);
-            good[i - lo] = d <= 3 || (d <= 24 && d < spreadDistance(v, left) &&
-                                      (!hasRight || d < spreadDistance(v, right)));
-            left = down;
-            down = right;
-        }
+    for (size_t i = lo; i < stop; i++) {
+        const uint32_t v = spreadAt(w, i), d = spreadDistance(v, spreadAt(w, i + width));
+        good[i - lo] =
+            d <= 3 ||
+            (d <= 24 && d < spreadDistance(v, spreadAt(w, i + width - 1)) &&
+             (i + width + 1 >= w.count || d < spreadDistance(v, spreadAt(w, i + width + 1))));
     }
     auto count = [&](size_t a, size_t b) { // [a, b), words before lo count as not continuing
         size_t n = 0;
