@@ -469,9 +469,13 @@ bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32
     for (size_t r = 0; r < rows; r++) {
         uint32_t own = 0, shifted = 0;
         bool mixed = false;
+        uint32_t ownLast = spreadAt(w, at + r * width), otherLast = spreadAt(other, o + r * width);
         for (size_t i = r * width + 1; i < (r + 1) * width; i++) {
-            own += pixelDistance(w[at + i], w[at + i - 1]);
-            shifted += pixelDistance(other[o + i], other[o + i - 1]);
+            const uint32_t ownNow = spreadAt(w, at + i), otherNow = spreadAt(other, o + i);
+            own += spreadDistance(ownNow, ownLast);
+            shifted += spreadDistance(otherNow, otherLast);
+            ownLast = ownNow;
+            otherLast = otherNow;
             mixed = mixed || ((other[o + i] ^ other[o + r * width]) & 0x8000) != 0;
         }
         ownWins += mixed || own < shifted;
@@ -912,8 +916,9 @@ void splitWidth(Words run, size_t start, uint32_t &rows, uint32_t &width) {
         const uint32_t narrow = width / d;
         uint64_t wide = 0, part = 0;
         for (size_t i = start + width; i < end; i++) {
-            wide += pixelDistance(run[i], run[i - width]);
-            part += pixelDistance(run[i], run[i - narrow]);
+            const uint32_t v = spreadAt(run, i);
+            wide += spreadDistance(v, spreadAt(run, i - width));
+            part += spreadDistance(v, spreadAt(run, i - narrow));
         }
         if (part < wide) {
             rows *= d;
