@@ -830,7 +830,8 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
         return to;
     const size_t lo = from >= width ? from - width : 0;
     const size_t hi = std::min(w.count, last + after);
-    std::vector<uint8_t> good(hi - lo);
+    // Zeros past hi let the window below slide without a bound check.
+    std::vector<uint8_t> good(last + after - lo);
     // continuesDown for each word; words with nothing below stay 0.
     const size_t stop = std::min(hi, w.count > width ? w.count - width : 0);
     for (size_t i = lo; i < stop; i++) {
@@ -852,13 +853,12 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     uint64_t bestScore = 0;
     for (size_t x = from; x < last; x++) {
         if (x > from) {
-            if (x - 1 >= lo)
-                before += good[x - 1 - lo];
-            if (x - 1 >= width && x - 1 - width >= lo)
+            // lo <= from < x, and word x - 1 - width counts only from lo on.
+            before += good[x - 1 - lo];
+            if (x - 1 >= width + lo)
                 before -= good[x - 1 - width - lo];
             next -= good[x - 1 - lo];
-            if (x - 1 + after < hi)
-                next += good[x - 1 + after - lo];
+            next += good[x - 1 + after - lo];
         }
         const uint64_t score = uint64_t(next) * width - uint64_t(before) * after;
         const bool starts = next * 2 >= after &&
