@@ -606,6 +606,10 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             const uint32_t v = spreadAt(run, i);
             steps += spreadDistance(v, previous);
             previous = v;
+        }
+        if (steps > maxSteps)
+            return;
+        for (size_t i = s + 1; i < e; i++) {
             const uint32_t lo = run.bytes[2 * i], hi = run.bytes[2 * i + 1];
             text += (printableByte[lo] && (printableByte[hi] || hi == 0)) ||
                     (lo == 0 && printableByte[hi]);
