@@ -920,9 +920,8 @@ void splitWidth(Words run, size_t start, uint32_t &rows, uint32_t &width) {
         const uint32_t narrow = width / d;
         uint64_t wide = 0, part = 0;
         for (size_t i = start + width; i < end; i++) {
-            const uint32_t v = spreadAt(run, i);
-            wide += spreadDistance(v, spreadAt(run, i - width));
-            part += spreadDistance(v, spreadAt(run, i - narrow));
+            wide += pixelDistance(run[i], run[i - width]);
+            part += pixelDistance(run[i], run[i - narrow]);
         }
         if (part < wide) {
             rows *= d;
