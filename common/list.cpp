@@ -37,6 +37,11 @@ bool addListByte(ListLineText &line, unsigned char c) {
     return false;
 }
 
+size_t listBomSize(const uint8_t *data, size_t size) {
+    static const uint8_t bom[] = {0xEF, 0xBB, 0xBF};
+    return size >= sizeof bom && memcmp(data, bom, sizeof bom) == 0 ? sizeof bom : 0;
+}
+
 size_t takeListLine(const char *data, size_t size, ListLineText &line) {
     startListLine(line);
     for (size_t i = 0; i < size; i++)
@@ -107,7 +112,7 @@ namespace {
 struct ListFile {
     FILE *file;
     uint64_t left;
-    unsigned char held[sizeof listBom]; // the first bytes, when they were no byte order mark
+    uint8_t held[3]; // the first bytes, fed to the first line but for a byte order mark
     int heldCount, heldNext;
 };
 
@@ -121,16 +126,9 @@ int rawByte(ListFile &f) {
 }
 
 void skipBom(ListFile &f) {
-    while (f.heldCount < int(sizeof listBom)) {
-        const int c = rawByte(f);
-        if (c == EOF)
-            break;
-        f.held[f.heldCount++] = static_cast<unsigned char>(c);
-        if (c != listBom[f.heldCount - 1])
-            return;
-    }
-    if (f.heldCount == int(sizeof listBom))
-        f.heldCount = 0;
+    for (int c; f.heldCount < int(sizeof f.held) && (c = rawByte(f)) != EOF;)
+        f.held[f.heldCount++] = uint8_t(c);
+    f.heldNext = int(listBomSize(f.held, size_t(f.heldCount)));
 }
 
 bool readListLine(ListFile &f, ListLineText &line) {

@@ -25,8 +25,9 @@ void startListLine(ListLineText &line);
 // Takes the line's next byte; true once it was the line's LF.
 bool addListByte(ListLineText &line, unsigned char c);
 
-// A UTF-8 byte order mark, skipped at the very start of a list file.
-constexpr unsigned char listBom[3] = {0xEF, 0xBB, 0xBF};
+// The bytes of a UTF-8 byte order mark at the start of a list file (0 or 3),
+// skipped: the first line starts after them.
+size_t listBomSize(const uint8_t *data, size_t size);
 
 // Splits the next line off a list held in memory: returns how many bytes it
 // spans, line end included (0 only when size is 0). The caller skips a byte

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "picture.h"
+
 enum Status { statusOk = 0, statusFailed = 1, statusUsage = 2 };
 
 // "kvlist: " and the message, as one line on standard error.
@@ -39,11 +41,9 @@ bool writeOutput(const std::string &text);
 // as \xHH, so that it cannot start a line of its own.
 std::string escapeControls(const std::string &name);
 
-// kvpush writes only pictures whose first byte lies in this window.
-constexpr uint32_t kvpushFirst = 0x54DF26;
-constexpr uint32_t kvpushLast = 0x9E6F56;
+// Whether kvpush may write a picture that starts here (by its first byte).
 inline bool inKvpushWindow(uint32_t offset) {
-    return offset >= kvpushFirst && offset <= kvpushLast;
+    return offset >= windowFirst && offset <= windowLast;
 }
 
 // The verbs, each with its operands only (counted by the dispatcher).

@@ -1,12 +1,5 @@
 #include "listfile.h"
 
-#include <cstring>
-
-size_t listBomSize(const uint8_t *data, size_t size) {
-    return size >= sizeof listBom && memcmp(data, listBom, sizeof listBom) == 0 ? sizeof listBom
-                                                                                : 0;
-}
-
 std::vector<ListItem> scanList(const uint8_t *data, size_t size) {
     std::vector<ListItem> items;
     ListScan scan = {{0, 128, 160, ""}, false};

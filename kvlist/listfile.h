@@ -13,10 +13,6 @@ struct ListItem {
     ListEntry entry; // for listEntry, the fields kvpull takes: its name is entry.name
 };
 
-// The bytes of a byte order mark at the start of the file (0 or 3); the first
-// line starts after them.
-size_t listBomSize(const uint8_t *data, size_t size);
-
 // Every line of the list, in file order, scanned as kvpull scans it (starting
 // from offset 0, 128 x 160 and no name).
 std::vector<ListItem> scanList(const uint8_t *data, size_t size);

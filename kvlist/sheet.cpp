@@ -10,8 +10,7 @@
 #include "listfile.h"
 
 PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSize) {
-    constexpr uint32_t maxPixels = 128 * 160; // what kvpull's buffers hold
-    if (h != 0 && w > maxPixels / h)
+    if (!pictureFits(w, h))
         return pictureTooLarge;
     const size_t bytes = size_t(w) * h * 2;
     if (bytes == 0)

@@ -7,9 +7,7 @@
 
 #include "list.h"
 
-// writedak.cpp: pictures may only start inside this window of firmware offsets.
-constexpr uint32_t windowFirst = 0x54DF26;
-constexpr uint32_t windowLast = 0x9E6F56;
+// writedak.cpp: whether a picture may start here (inside windowFirst..windowLast).
 bool isValidAddress(uint32_t offset);
 
 // readbmp.cpp: reads, checks and loads a BMP file into the header records and
