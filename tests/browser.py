@@ -3,11 +3,10 @@ picture at twice its size, crisp, right way up, in its colours, with bit 15 igno
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-from kvfiles import RUNNER, device_values, firmware, pack_device
+from kvfiles import RUNNER, device_values, firmware, pack_device, skip_unless
 
 KVLIST = os.environ["KVLIST"]
 CHROMIUM = "/usr/bin/chromium"
@@ -15,9 +14,7 @@ try:
     from PIL import Image
 except ImportError:
     Image = None
-if Image is None or not os.path.exists(CHROMIUM):
-    print("Chromium or Pillow missing: browser test skipped")
-    sys.exit(1 if os.environ.get("KV_BROWSER") == "required" else 77)
+skip_unless(Image and os.path.exists(CHROMIUM), "Chromium or Pillow missing: browser test skipped", "KV_BROWSER")
 
 RED, GREEN, BLUE = 0x7C00, 0x03E0, 0x001F
 W, H = 9, 3

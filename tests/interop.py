@@ -3,20 +3,18 @@ and what they save goes back through kvpush exactly, or is refused with nothing 
 import os
 import shutil
 import subprocess
-import sys
 import tempfile
 import unittest
 
-from kvfiles import PULL, PUSH, WINDOW, device_values, firmware, pack_device, run
+from kvfiles import PULL, PUSH, WINDOW, device_values, firmware, pack_device, run, skip_unless
 
 CONVERT = "/usr/bin/convert"
 try:
     from PIL import Image
 except ImportError:
     Image = None
-if Image is None or not os.path.exists(CONVERT):
-    print("ImageMagick or Pillow missing: interop tests skipped")
-    sys.exit(1 if os.environ.get("KV_INTEROP") == "required" else 77)
+skip_unless(Image and os.path.exists(CONVERT), "ImageMagick or Pillow missing: interop tests skipped",
+            "KV_INTEROP")
 
 WIDTHS = (1, 2, 3, 5, 127, 128)
 H = 3

@@ -2,6 +2,7 @@
 import os
 import struct
 import subprocess
+import sys
 import tempfile
 import unittest
 
@@ -11,6 +12,14 @@ RUNNER = os.environ.get("KV_RUNNER", "").split()
 WINDOWS = os.environ.get("KV_SYSTEM") == "Windows"
 WINDOW = 0x54DF26
 FW_SIZE = 0x9E6F56 + 40960
+
+
+def skip_unless(present, message, switch):
+    """Ends a suite whose tools are missing: skipped (77), or failed where the environment
+    variable switch says 'required' (as in CI)."""
+    if not present:
+        print(message)
+        sys.exit(1 if os.environ.get(switch) == "required" else 77)
 
 
 def run(tool, *args, closed=(), timeout=None):
