@@ -1,14 +1,13 @@
 #include "check.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <set>
 
-#include "cli.h"
+#include "device.h"
 #include "listfile.h"
-#include "picture.h"
+#include "text.h"
 
 namespace {
 
@@ -24,23 +23,6 @@ struct CrcTable {
     }
 };
 const CrcTable crcTable;
-
-std::string format(const char *fmt, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 1, 2)))
-#endif
-    ;
-
-std::string format(const char *fmt, ...) {
-    char line[1024];
-    va_list args;
-    va_start(args, fmt);
-    vsnprintf(line, sizeof line, fmt, args);
-    va_end(args);
-    return line;
-}
-
-const char *plural(uint64_t n, const char *one, const char *many) { return n == 1 ? one : many; }
 
 // The places a checksum is kept, and what each computation is called.
 struct Place {
@@ -254,26 +236,27 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
     Checked c;
     const std::vector<ListItem> items = scanList(list, listSize);
     std::vector<Entry> entries;
-    ListLineText text;
     for (const ListItem &it : items) {
-        if (it.kind != listEntry)
-            continue;
-        // A blank line repeats the entry before it: the same picture again.
-        takeListLine(reinterpret_cast<const char *>(list) + it.start, it.size, text);
-        if (strspn(text.text, " \t\r") == size_t(text.length))
+        if (it.kind != listEntry || it.repeats)
             continue;
         const ListEntry &e = it.entry;
         Entry n{escapeControls(e.name), e.address, 0, Entry::fits, inKvpushWindow(e.address)};
-        if (!pictureFits(e.width, e.height)) {
+        switch (pictureState(e.address, e.width, e.height, originalSize)) {
+        case pictureTooLarge:
             n.state = Entry::tooLarge;
-        } else {
+            break;
+        case pictureEmpty:
+            n.state = Entry::empty;
+            break;
+        case picturePastEnd:
+            n.state = Entry::pastOriginal;
             n.size = uint64_t(e.width) * e.height * 2;
-            if (n.size == 0)
-                n.state = Entry::empty;
-            else if (n.start > originalSize || n.size > originalSize - n.start)
-                n.state = Entry::pastOriginal;
-            else if (n.start > editedSize || n.size > editedSize - n.start)
+            break;
+        case pictureRead:
+            n.size = uint64_t(e.width) * e.height * 2;
+            if (pictureState(e.address, e.width, e.height, editedSize) != pictureRead)
                 n.state = Entry::pastEdited;
+            break;
         }
         entries.push_back(n);
     }
@@ -289,10 +272,10 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
                 changed += original[e.start + k] != edited[e.start + k] ||
                            original[e.start + k + 1] != edited[e.start + k + 1];
             changedPictures += changed > 0;
-            c.report += changed == 0 ? e.name + ": unchanged\n"
-                                     : format("%s: %llu %s changed\n", e.name.c_str(),
-                                              static_cast<unsigned long long>(changed),
-                                              plural(changed, "pixel", "pixels"));
+            c.report +=
+                e.name + ": " +
+                (changed == 0 ? "unchanged" : plural(changed, "pixel", "pixels") + " changed") +
+                "\n";
             break;
         }
         case Entry::tooLarge:
@@ -319,39 +302,23 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
         const std::string where = r.picture < 0 ? "outside every listed picture"
                                                 : "inside " + entries[size_t(r.picture)].name +
                                                       ", outside the kvpush window";
-        c.report += format("0x%08llX..0x%08llX %s\n", static_cast<unsigned long long>(r.first),
-                           static_cast<unsigned long long>(r.last), where.c_str());
+        c.report += format("0x%08llX..0x%08llX ", static_cast<unsigned long long>(r.first),
+                           static_cast<unsigned long long>(r.last)) +
+                    where + "\n";
     }
     if (originalSize != editedSize) {
         const uint64_t d =
             originalSize > editedSize ? originalSize - editedSize : editedSize - originalSize;
-        c.report += format("%s is %llu %s %s than %s\n", editedName.c_str(),
-                           static_cast<unsigned long long>(d), plural(d, "byte", "bytes"),
-                           editedSize > originalSize ? "longer" : "shorter", originalName.c_str());
+        c.report += editedName + " is " + plural(d, "byte", "bytes") +
+                    (editedSize > originalSize ? " longer than " : " shorter than ") +
+                    originalName + "\n";
     }
     c.onlyInPictures = ranges.empty() && originalSize == editedSize;
-    c.report += format("%u of %llu %s changed, %llu %s where kvpush does not write%s\n",
-                       changedPictures, static_cast<unsigned long long>(entries.size()),
-                       plural(entries.size(), "picture", "pictures"),
-                       static_cast<unsigned long long>(ranges.size()),
-                       plural(ranges.size(), "range", "ranges"),
-                       originalSize == editedSize ? "" : ", lengths differ");
+    c.report += format("%u of ", changedPictures) + plural(entries.size(), "picture", "pictures") +
+                " changed, " + plural(ranges.size(), "range", "ranges") +
+                " where kvpush does not write" +
+                (originalSize == editedSize ? "" : ", lengths differ") + "\n";
     c.warnings =
         staleChecksums(original, originalSize, edited, editedSize, originalName, editedName);
     return c;
-}
-
-int runCheck(int, char **argv) {
-    std::vector<uint8_t> original, edited, list;
-    std::vector<uint8_t> *const files[] = {&original, &edited, &list};
-    if (!readFilledInputs(argv, files, 3))
-        return statusUsage; // as cmp: 1 would read as "differs"
-    const Checked c =
-        checkEdit(original.data(), original.size(), edited.data(), edited.size(), list.data(),
-                  list.size(), escapeControls(argv[0]), escapeControls(argv[1]));
-    if (!writeOutput(c.report))
-        return statusUsage;
-    for (const std::string &w : c.warnings)
-        complain("%s", w.c_str());
-    return c.onlyInPictures ? statusOk : statusFailed;
 }

@@ -5,6 +5,7 @@
 
 #include "args.h"
 #include "os.h"
+#include "text.h"
 
 namespace {
 std::vector<FileId> inputs; // the identities of the files read, for stdoutIsAnInput
@@ -96,19 +97,4 @@ bool writeOutput(const std::string &text) {
     if (!ok)
         complain("write to standard output failed");
     return ok;
-}
-
-std::string escapeControls(const std::string &name) {
-    std::string out;
-    for (const char c : name) {
-        const unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F) {
-            char hex[5];
-            snprintf(hex, sizeof hex, "\\x%02X", u);
-            out += hex;
-        } else {
-            out += c;
-        }
-    }
-    return out;
 }

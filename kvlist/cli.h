@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "picture.h"
-
-enum Status { statusOk = 0, statusFailed = 1, statusUsage = 2 };
+// 0 done, 1 failed, 2 a usage error. check answers as cmp does: 1 says the
+// files differ, so every failure to check is 2.
+enum Status { statusOk = 0, statusFailed = 1, statusUsage = 2, statusNotChecked = 2 };
 
 // "kvlist: " and the message, as one line on standard error.
 void complain(const char *format, ...)
@@ -36,18 +36,3 @@ bool stdoutIsAnInput();
 // Writes the product to standard output and flushes it; false after a
 // complaint when it could not be written whole (a full disk, a closed pipe).
 bool writeOutput(const std::string &text);
-
-// A name as it may stand in a comment or an HTML page: control characters
-// as \xHH, so that it cannot start a line of its own.
-std::string escapeControls(const std::string &name);
-
-// Whether kvpush may write a picture that starts here (by its first byte).
-inline bool inKvpushWindow(uint32_t offset) {
-    return offset >= windowFirst && offset <= windowLast;
-}
-
-// The verbs, each with its operands only (counted by the dispatcher).
-int runFind(int argc, char **argv);
-int runSheet(int argc, char **argv);
-int runMove(int argc, char **argv);
-int runCheck(int argc, char **argv);

@@ -1,12 +1,13 @@
 // kvlist find FIRMWARE [FIRST LAST]: a list file of the pictures found.
 #include <cinttypes>
-#include <cstdarg>
-#include <cstdio>
 #include <string>
 #include <vector>
 
 #include "cli.h"
+#include "device.h"
 #include "find.h"
+#include "text.h"
+#include "verbs.h"
 
 namespace {
 
@@ -16,21 +17,6 @@ const char *sureWord(uint32_t sure) {
     if (sure >= 75)
         return "likely";
     return "unsure";
-}
-
-void append(std::string &out, const char *format, ...)
-#ifdef __GNUC__
-    __attribute__((format(printf, 2, 3)))
-#endif
-    ;
-
-void append(std::string &out, const char *format, ...) {
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    out += line;
 }
 
 std::string findList(const std::string &name, const uint8_t *data, size_t size, bool ranged,
@@ -45,18 +31,18 @@ std::string findList(const std::string &name, const uint8_t *data, size_t size, 
     if (size == 0)
         out += "0 bytes, nothing to scan\n";
     else
-        append(out, "%" PRIu64 " bytes, offsets 0x00000000 to 0x%08" PRIX64 " scanned\n",
-               uint64_t(size), uint64_t(size) - 1);
+        out += format("%" PRIu64 " bytes, offsets 0x00000000 to 0x%08" PRIX64 " scanned\n",
+                      uint64_t(size), uint64_t(size) - 1);
     if (ranged)
-        append(out, "# only candidates starting from 0x%08" PRIX32 " to 0x%08" PRIX32 "\n", first,
-               last);
-    append(out, "# %llu candidate%s; the note after each says how sure the finder is\n",
-           static_cast<unsigned long long>(found.size()), found.size() == 1 ? "" : "s");
+        out += format("# only candidates starting from 0x%08" PRIX32 " to 0x%08" PRIX32 "\n", first,
+                      last);
+    out += "# " + plural(found.size(), "candidate", "candidates") +
+           "; the note after each says how sure the finder is\n";
     out += "# offset     unused width height name\n";
     for (const Candidate &c : found)
-        append(out, "0x%08" PRIX32 " 0x0000 %" PRIu32 " %" PRIu32 " at%08" PRIX32 "  # %s%s\n",
-               c.offset, c.width, c.height, c.offset, sureWord(c.sure),
-               inKvpushWindow(c.offset) ? "" : ", outside the kvpush window");
+        out += format("0x%08" PRIX32 " 0x0000 %" PRIu32 " %" PRIu32 " at%08" PRIX32 "  # %s%s\n",
+                      c.offset, c.width, c.height, c.offset, sureWord(c.sure),
+                      inKvpushWindow(c.offset) ? "" : ", outside the kvpush window");
     return out;
 }
 

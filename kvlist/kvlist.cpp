@@ -4,6 +4,7 @@
 
 #include "cli.h"
 #include "os.h"
+#include "verbs.h"
 
 namespace {
 

@@ -1,5 +1,9 @@
 #include "listfile.h"
 
+#include <cstring>
+
+#include "device.h"
+
 std::vector<ListItem> scanList(const uint8_t *data, size_t size) {
     std::vector<ListItem> items;
     ListScan scan = {{0, 128, 160, ""}, false};
@@ -12,8 +16,24 @@ std::vector<ListItem> scanList(const uint8_t *data, size_t size) {
         item.number = unsigned(items.size() + 1);
         item.kind = scanListLine(line, scan);
         item.entry = scan.entry;
+        item.repeats = item.kind == listEntry && repeatsEntryBefore(line);
         items.push_back(item);
         pos += item.size;
     }
     return items;
+}
+
+bool repeatsEntryBefore(const ListLineText &line) {
+    return strspn(line.text, " \t\r") == size_t(line.length);
+}
+
+PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSize) {
+    if (!pictureFits(w, h))
+        return pictureTooLarge;
+    const size_t bytes = size_t(w) * h * 2;
+    if (bytes == 0)
+        return pictureEmpty;
+    if (offset > fileSize || bytes > fileSize - offset)
+        return picturePastEnd;
+    return pictureRead;
 }

@@ -7,9 +7,8 @@
 #include <tuple>
 #include <unordered_map>
 
-#include "cli.h"
 #include "listfile.h"
-#include "picture.h"
+#include "text.h"
 
 namespace {
 
@@ -574,10 +573,6 @@ class MaxTree {
     std::vector<unsigned> t;
 };
 
-bool blankLine(const ListLineText &line) {
-    return strspn(line.text, " \t\r") == size_t(line.length);
-}
-
 std::string lineEnd(const uint8_t *p, size_t size) {
     if (size >= 2 && p[size - 2] == '\r' && p[size - 1] == '\n')
         return "\r\n";
@@ -660,22 +655,13 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
         size_t block;
     };
     std::vector<Job> jobs;
-    ListLineText text;
     for (size_t i = 0; i < items.size(); i++) {
         const ListItem &it = items[i];
-        if (it.kind != listEntry)
-            continue;
-        takeListLine(reinterpret_cast<const char *>(list) + it.start, it.size, text);
-        if (blankLine(text))
+        if (it.kind != listEntry || it.repeats)
             continue;
         const ListEntry &e = it.entry;
-        uint64_t size = 0;
-        if (pictureFits(e.width, e.height)) {
-            size = uint64_t(e.width) * e.height * 2;
-            if (e.address > oldSize || size > oldSize - e.address)
-                size = 0;
-        }
-        jobs.push_back({i, e.address, size, 0});
+        const bool read = pictureState(e.address, e.width, e.height, oldSize) == pictureRead;
+        jobs.push_back({i, e.address, read ? uint64_t(e.width) * e.height * 2 : 0, 0});
     }
     // Entries that overlap in the old file move as one block.
     std::vector<size_t> order;
@@ -722,6 +708,7 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
 
     // The new list, read back as it is written: a line that would now take
     // another entry's fields is written out in full.
+    ListLineText text;
     const size_t bom = listBomSize(list, listSize);
     m.list.assign(reinterpret_cast<const char *>(list), bom);
     ListScan scan = {{0, 128, 160, ""}, false};
@@ -739,9 +726,8 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
             int field = 0;
             if (sscanf(text.text, "0x%08X%n", &a, &field) < 1 || field <= 0)
                 field = 0; // an entry line always starts with its offset
-            char offset[16];
-            snprintf(offset, sizeof offset, "0x%08X", unsigned(newStart[i]));
-            out = offset + std::string(line + field, it.size - size_t(field));
+            out = format("0x%08X", unsigned(newStart[i])) +
+                  std::string(line + field, it.size - size_t(field));
         }
         ListScan before = scan;
         takeListLine(out.data(), out.size(), text);
@@ -750,10 +736,9 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
             ListEntry want = it.entry;
             want.address = uint32_t(newStart[i]);
             if (kind != listEntry || !sameEntry(scan.entry, want)) {
-                char full[listLineSize + 64];
-                snprintf(full, sizeof full, "0x%08X 0x0000 %d %d %s", want.address, int(want.width),
-                         int(want.height), want.name);
-                out = full + lineEnd(reinterpret_cast<const uint8_t *>(line), it.size);
+                out = format("0x%08X 0x0000 %d %d %s", want.address, int(want.width),
+                             int(want.height), want.name) +
+                      lineEnd(reinterpret_cast<const uint8_t *>(line), it.size);
                 scan = before;
                 takeListLine(out.data(), out.size(), text);
                 scanListLine(text, scan);
@@ -765,21 +750,16 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
 }
 
 std::string moveReportLine(const MoveReport &r) {
-    char by[64] = "";
-    if (r.word == moveMoved || r.word == moveChanged)
-        snprintf(by, sizeof by, "moved by %c%llu", r.by < 0 ? '-' : '+',
-                 static_cast<unsigned long long>(r.by < 0 ? -r.by : r.by));
+    const std::string by = format("moved by %c%llu", r.by < 0 ? '-' : '+',
+                                  static_cast<unsigned long long>(r.by < 0 ? -r.by : r.by));
     std::string out = escapeControls(r.name) + ": ";
     switch (r.word) {
     case moveSame:
         return out + "same";
     case moveMoved:
         return out + by;
-    case moveChanged: {
-        char rows[64];
-        snprintf(rows, sizeof rows, " (%u of %u rows equal)", r.rowsEqual, r.rows);
-        return out + "changed, " + by + rows;
-    }
+    case moveChanged:
+        return out + "changed, " + by + format(" (%u of %u rows equal)", r.rowsEqual, r.rows);
     case moveNotFound:
         return out + "not found";
     }
@@ -788,23 +768,7 @@ std::string moveReportLine(const MoveReport &r) {
 
 std::string moveSummary(const unsigned c[4]) {
     const unsigned all = c[0] + c[1] + c[2] + c[3];
-    char line[160];
-    snprintf(line, sizeof line, "%u %s: %u same, %u moved, %u changed, %u not found", all,
-             all == 1 ? "entry" : "entries", c[moveSame], c[moveMoved], c[moveChanged],
-             c[moveNotFound]);
-    return line;
-}
-
-int runMove(int, char **argv) {
-    std::vector<uint8_t> old, list, now;
-    std::vector<uint8_t> *const files[] = {&old, &list, &now};
-    if (!readFilledInputs(argv, files, 3))
-        return statusFailed;
-    const Moved m =
-        moveList(old.data(), old.size(), list.data(), list.size(), now.data(), now.size());
-    const bool written = writeOutput(m.list);
-    for (const MoveReport &r : m.entries)
-        fprintf(stderr, "%s\n", moveReportLine(r).c_str());
-    fprintf(stderr, "%s\n", moveSummary(m.counts).c_str());
-    return written && m.counts[moveNotFound] == 0 ? statusOk : statusFailed;
+    return plural(all, "entry", "entries") + format(": %u same, %u moved, %u changed, %u not found",
+                                                    c[moveSame], c[moveMoved], c[moveChanged],
+                                                    c[moveNotFound]);
 }

@@ -1,24 +1,13 @@
-// kvlist sheet FIRMWARE LIST [OTHER_FIRMWARE]: the list's pictures as one HTML page.
 #include "sheet.h"
 
 #include <cstdio>
 #include <cstring>
 
 #include "bmp.h"
-#include "cli.h"
+#include "device.h"
 #include "le.h"
 #include "listfile.h"
-
-PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSize) {
-    if (!pictureFits(w, h))
-        return pictureTooLarge;
-    const size_t bytes = size_t(w) * h * 2;
-    if (bytes == 0)
-        return pictureEmpty;
-    if (offset > fileSize || bytes > fileSize - offset)
-        return picturePastEnd;
-    return pictureRead;
-}
+#include "text.h"
 
 void appendSheetBmp(std::vector<uint8_t> &out, const uint8_t *pixels, uint32_t w, uint32_t h) {
     const uint32_t rowBytes = (2 * w + 3) & ~3u;
@@ -119,12 +108,6 @@ const char pageStyle[] =
     ".diff{color:#c00;font-weight:bold}\n"
     "</style>\n";
 
-std::string format(const char *fmt, uint32_t a, uint32_t b = 0) {
-    char text[64];
-    snprintf(text, sizeof text, fmt, a, b);
-    return text;
-}
-
 // What stands for a picture that is not shown.
 const char *stateText(PictureState state) {
     switch (state) {
@@ -141,15 +124,7 @@ const char *stateText(PictureState state) {
 }
 
 // Width and height as kvpull prints them, as signed numbers.
-std::string size(const ListEntry &e) {
-    char text[32];
-    snprintf(text, sizeof text, "%d x %d", int(e.width), int(e.height));
-    return text;
-}
-
-std::string plural(uint32_t n, const char *one, const char *many) {
-    return format("%u ", n) + (n == 1 ? one : many);
-}
+std::string size(const ListEntry &e) { return format("%d x %d", int(e.width), int(e.height)); }
 
 // How two readable pictures differ: pixels whose colour differs, and pixels
 // that differ only in bit 15, which carries nothing but is a changed byte.
@@ -324,33 +299,4 @@ void Page::entry(const ListItem &item) {
 bool sheetPage(const std::vector<SheetFile> &firmware, const SheetFile &list, std::string &page,
                std::vector<std::string> &refusals, uint64_t &bound) {
     return Page(firmware, list).build(page, refusals, bound);
-}
-
-int runSheet(int argc, char **argv) {
-    std::vector<uint8_t> data[3];
-    for (int i = 0; i < argc; i++) {
-        if (!readInput(argv[i], data[i]))
-            return statusFailed;
-        if (i != 1 && data[i].empty()) {
-            complain("%s: empty file, no firmware", escapeControls(argv[i]).c_str());
-            return statusFailed;
-        }
-    }
-    if (stdoutIsAnInput())
-        return statusFailed;
-    std::vector<SheetFile> firmware = {{argv[0], &data[0]}};
-    if (argc == 3)
-        firmware.push_back({argv[2], &data[2]});
-    std::string page;
-    std::vector<std::string> refusals;
-    uint64_t bound = 0;
-    if (!sheetPage(firmware, {argv[1], &data[1]}, page, refusals, bound)) {
-        complain("the page could take %llu MiB, more than %llu MiB: split the list",
-                 static_cast<unsigned long long>(bound >> 20),
-                 static_cast<unsigned long long>(sheetPageMax >> 20));
-        return statusFailed;
-    }
-    for (const std::string &line : refusals)
-        complain("%s", line.c_str());
-    return writeOutput(page) ? statusOk : statusFailed;
 }

@@ -7,10 +7,6 @@
 #include <string>
 #include <vector>
 
-// What kvpull makes of an entry, tested in its order.
-enum PictureState { pictureRead, pictureTooLarge, pictureEmpty, picturePastEnd };
-PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSize);
-
 // Bytes in front of the pixels of a sheet BMP: the file header, the 40-byte
 // information header and the three channel masks.
 constexpr uint32_t sheetBmpHeaderSize = 14 + 40 + 12;

@@ -5,7 +5,7 @@
 #include "os.h"
 #include "picture.h"
 
-bool isValidAddress(uint32_t offset) { return offset >= windowFirst && offset <= windowLast; }
+bool isValidAddress(uint32_t offset) { return inKvpushWindow(offset); }
 
 bool writeDakData(FILE *firmware) {
     assert(pictureFits(width, height));

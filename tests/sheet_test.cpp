@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "listfile.h"
 #include "sheet.h"
 
 namespace {
