@@ -78,8 +78,10 @@ uint32_t variant(uint32_t value, bool complement, unsigned bytes) {
 
 struct Entry {
     std::string name; // escaped
-    uint64_t start, size;
-    enum { fits, tooLarge, empty, pastOriginal, pastEdited } state;
+    uint64_t start;
+    uint32_t pixels;        // the most kvpush writes there: a BMP no larger than the entry
+    bool tooLarge, pastEnd; // why kvpull refuses it: over the limits, past the original's end
+    bool empty, pastEdited; // 0 pixels; past the edited file's end (so it differs in length)
     bool inWindow;
 };
 
@@ -240,63 +242,56 @@ Checked checkEdit(const uint8_t *original, size_t originalSize, const uint8_t *e
         if (it.kind != listEntry || it.repeats)
             continue;
         const ListEntry &e = it.entry;
-        Entry n{escapeControls(e.name), e.address, 0, Entry::fits, inKvpushWindow(e.address)};
-        switch (pictureState(e.address, e.width, e.height, originalSize)) {
-        case pictureTooLarge:
-            n.state = Entry::tooLarge;
-            break;
-        case pictureEmpty:
-            n.state = Entry::empty;
-            break;
-        case picturePastEnd:
-            n.state = Entry::pastOriginal;
-            n.size = uint64_t(e.width) * e.height * 2;
-            break;
-        case pictureRead:
-            n.size = uint64_t(e.width) * e.height * 2;
-            if (pictureState(e.address, e.width, e.height, editedSize) != pictureRead)
-                n.state = Entry::pastEdited;
-            break;
-        }
+        const uint64_t bytes = uint64_t(e.width) * e.height * 2; // both below 2^31
+        const uint64_t left = e.address < originalSize ? originalSize - e.address : 0;
+        const uint32_t room = uint32_t(std::min<uint64_t>(left / 2, maxPixels));
+        Entry n{escapeControls(e.name),
+                e.address,
+                kvpushPixelsAtMost(e.width, e.height, room),
+                !pictureFits(e.width, e.height),
+                bytes > left,
+                bytes == 0,
+                false,
+                inKvpushWindow(e.address)};
+        n.pastEdited = !n.tooLarge && !n.pastEnd && !n.empty &&
+                       pictureState(e.address, e.width, e.height, editedSize) != pictureRead;
         entries.push_back(n);
     }
 
+    const size_t common = std::min(originalSize, editedSize);
     std::vector<NamedSpan> spans;
     unsigned changedPictures = 0;
     for (size_t i = 0; i < entries.size(); i++) {
         const Entry &e = entries[i];
-        switch (e.state) {
-        case Entry::fits: {
+        const uint64_t end = e.start + 2 * uint64_t(e.pixels);
+        c.report += e.name + ": ";
+        if (e.empty) {
+            c.report += "no pixels, kvpush refuses it\n";
+        } else if (e.pixels == 0) {
+            c.report += "runs past the end of " + originalName + ", kvpush refuses it\n";
+        } else if (e.pastEdited) {
+            c.report += "runs past the end of " + editedName + "\n";
+        } else {
             uint64_t changed = 0;
-            for (uint64_t k = 0; k + 1 < e.size; k += 2)
-                changed += original[e.start + k] != edited[e.start + k] ||
-                           original[e.start + k + 1] != edited[e.start + k + 1];
+            for (uint64_t k = e.start; k + 1 < std::min<uint64_t>(end, common); k += 2)
+                changed += original[k] != edited[k] || original[k + 1] != edited[k + 1];
             changedPictures += changed > 0;
             c.report +=
-                e.name + ": " +
-                (changed == 0 ? "unchanged" : plural(changed, "pixel", "pixels") + " changed") +
-                "\n";
-            break;
+                changed == 0 ? "unchanged" : plural(changed, "pixel", "pixels") + " changed";
+            // kvpush writes its BMP's own size, which only has to fit the entry.
+            if (e.tooLarge || e.pastEnd)
+                c.report += std::string("; ") + (e.tooLarge ? "too large for kvpull" : "") +
+                            (e.tooLarge && e.pastEnd ? " and " : "") +
+                            (e.pastEnd ? "runs past the end of " + originalName : "") +
+                            ", so kvpush writes at most " + plural(e.pixels, "pixel", "pixels") +
+                            " here";
+            c.report += "\n";
         }
-        case Entry::tooLarge:
-            c.report += e.name + ": too large, kvpush refuses it\n";
-            break;
-        case Entry::empty:
-            c.report += e.name + ": no pixels, kvpush refuses it\n";
-            break;
-        case Entry::pastOriginal:
-            c.report += e.name + ": runs past the end of " + originalName + "\n";
-            break;
-        case Entry::pastEdited:
-            c.report += e.name + ": runs past the end of " + editedName + "\n";
-            break;
-        }
-        // kvpush writes an entry that fits the original, by its first byte in the window.
-        if (e.state == Entry::fits || e.state == Entry::pastEdited)
-            spans.push_back({e.start, e.start + e.size, e.inWindow ? -1 : long(i)});
+        // What kvpush may write, by its first byte in the window.
+        if (e.pixels > 0)
+            spans.push_back({e.start, end, e.inWindow ? -1 : long(i)});
     }
 
-    const size_t common = std::min(originalSize, editedSize);
     const std::vector<Changed> ranges = changedRanges(original, edited, common, spans);
     for (const Changed &r : ranges) {
         const std::string where = r.picture < 0 ? "outside every listed picture"

@@ -9,6 +9,11 @@
 #include "verbs.h"
 
 int runCheck(int, char **argv) {
+    if (sameFile(argv[0], argv[1])) {
+        complain("%s and %s are the same file", escapeControls(argv[0]).c_str(),
+                 escapeControls(argv[1]).c_str());
+        return statusNotChecked;
+    }
     std::vector<uint8_t> original, edited, list;
     std::vector<uint8_t> *const files[] = {&original, &edited, &list};
     if (!readFilledInputs(argv, files, 3))

@@ -1,5 +1,6 @@
 #include "listfile.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "device.h"
@@ -36,4 +37,14 @@ PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSi
     if (offset > fileSize || bytes > fileSize - offset)
         return picturePastEnd;
     return pictureRead;
+}
+
+uint32_t kvpushPixelsAtMost(uint32_t w, uint32_t h, uint32_t room) {
+    room = std::min(room, maxPixels);
+    if (h <= room && w <= room / std::max<uint32_t>(h, 1))
+        return w * h;
+    uint32_t most = 0;
+    for (uint32_t rows = 1; rows <= std::min(h, room); rows++)
+        most = std::max(most, rows * std::min(w, room / rows));
+    return most;
 }

@@ -26,3 +26,8 @@ bool repeatsEntryBefore(const ListLineText &line);
 // What kvpull makes of an entry, tested in its order.
 enum PictureState { pictureRead, pictureTooLarge, pictureEmpty, picturePastEnd };
 PictureState pictureState(uint32_t offset, uint32_t w, uint32_t h, size_t fileSize);
+
+// The most pixels kvpush writes for a w x h entry where room pixels are left
+// before the end of the file: its BMP's own size, within the device's limits
+// and no wider or taller than the entry, however large the entry is.
+uint32_t kvpushPixelsAtMost(uint32_t w, uint32_t h, uint32_t room);
