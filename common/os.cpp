@@ -68,16 +68,19 @@ bool handleFileId(HANDLE h, FileId &id) {
 }
 } // namespace
 
-void guardStandardStreams() {
+unsigned guardStandardStreams() {
+    unsigned closed = 0;
     for (int fd = 0; fd <= 2; fd++) {
         if (_get_osfhandle(fd) != -1)
             continue;
+        closed |= 1u << fd;
         const int null = _open("NUL", _O_RDWR);
         if (null >= 0 && null != fd) {
             _dup2(null, fd);
             _close(null);
         }
     }
+    return closed;
 }
 
 namespace {
@@ -149,16 +152,19 @@ void statFileId(const struct stat &st, FileId &id) {
 }
 } // namespace
 
-void guardStandardStreams() {
+unsigned guardStandardStreams() {
+    unsigned closed = 0;
     for (int fd = 0; fd <= 2; fd++) {
         if (fcntl(fd, F_GETFD) != -1)
             continue;
+        closed |= 1u << fd;
         const int null = open("/dev/null", O_RDWR);
         if (null >= 0 && null != fd) {
             dup2(null, fd);
             close(null);
         }
     }
+    return closed;
 }
 
 // Opening a directory for reading succeeds here; it is no firmware or list file.

@@ -21,7 +21,8 @@ inline bool operator==(const FileId &a, const FileId &b) {
 
 // Puts the null device on each of descriptors 0, 1 and 2 that is closed, so
 // that no file the run opens can take their place and receive its messages.
-void guardStandardStreams();
+// Returns which were closed: bit 1 << fd for each.
+unsigned guardStandardStreams();
 
 // Opens a firmware, list or BMP file. A directory, and on Windows anything but
 // a file on disk (the console, NUL, AUX, COM1, ...), is refused as if it did
