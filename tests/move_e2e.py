@@ -1,11 +1,12 @@
 """kvlist move and kvlist check on files made in a temporary folder: exact output, messages, status."""
 import os
+import random
 import struct
 import subprocess
 import unittest
 import zlib
 
-from kvfiles import InTempDir, RUNNER, WINDOW, WINDOWS, device_values, firmware, pack_device
+from kvfiles import PUSH, InTempDir, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run
 
 KVLIST = os.environ["KVLIST"]
 
@@ -91,14 +92,50 @@ class Move(InTempDir):
         old = [noise(32, 1), A, noise(10, 2), B, noise(9, 3)]
         new = [noise(35, 1), A, noise(10, 2), noise(len(B), 7), noise(9, 3)]
         # Blank lines repeat the entry before; the fifth line takes b's name, so it is written in full;
-        # a name's control character is escaped in the report.
+        # a name's control character is escaped in the report; a refused line is commented out.
         text = ("\ufeff# pictures of v1\r\n0x20 0x0001  5 3 a\x1b[31m   # the logo\r\n\r\n \t\r\n"
                 "0x00000048 0x0000 7 4 b\r\n0x00000020 0x0000 5 3\r\nno entry")
         out, err, status = self.move(old, new, text)
         self.assertEqual(out, ("\ufeff# pictures of v1\r\n0x00000023 0x0001  5 3 a\x1b[31m   # the logo\r\n\r\n \t\r\n"
-                               "#0x00000048 0x0000 7 4 b\r\n0x00000023 0x0000 5 3 b\r\nno entry").encode())
+                               "#0x00000048 0x0000 7 4 b\r\n0x00000023 0x0000 5 3 b\r\n#no entry").encode())
         self.assertEqual((err, status), ("a\\x1B[31m: moved by +3\nb: not found\nb: moved by +3\n"
-                                         "3 entries: 0 same, 2 moved, 0 changed, 1 not found\n", 1))
+                                         "line 7: list entry incomplete.\n"
+                                         "3 entries: 0 same, 2 moved, 0 changed, 1 not found, 1 line refused\n", 1))
+
+
+class WholeFiles(InTempDir):
+    """Whole firmware files carried over to a copy of themselves, as they are or shifted."""
+    def test_carried_over(self):
+        sample = os.environ.get("KVSAMPLE", "")
+        with open(os.path.join(sample, "firmware.bin"), "rb") as f:
+            fw = f.read()
+        with open(os.path.join(sample, "pictures.lst"), "rb") as f:
+            sample_list = f.read()
+        icon = pack_device(device_values(19, 17, 5))
+        rng = random.Random(77)
+        icons, icons_list, at = bytearray(), [], 0
+        while len(icons_list) < 5000:  # identical icons, random bytes of random lengths between them
+            gap = rng.randrange(1, 2 * ((15 << 20) // 5000 - len(icon)))
+            icons += rng.randbytes(gap) + icon
+            icons_list.append("0x%08X 0x0000 19 17 icon%04d\n" % (len(icons) - len(icon), len(icons_list)))
+        icons += rng.randbytes((16 << 20) - len(icons))
+        rows = [  # what, old file, its list, new file, the word every entry gets
+            ("the sample onto a copy of itself: its pictures of repeated rows too", fw, sample_list, fw, "same"),
+            ("the sample with 6 bytes before its first picture", fw, sample_list,
+             fw[:WINDOW - 1] + b"sixby." + fw[WINDOW - 1:], "moved by +6"),
+            ("5,000 identical icons in 16 MiB, shifted by 77 bytes", bytes(icons), "".join(icons_list).encode(),
+             bytes(77) + bytes(icons), "moved by +77"),
+        ]
+        for what, old, lst, new, word in rows:
+            with self.subTest(what):
+                self.write("old.bin", old)
+                self.write("new.bin", new)
+                self.write("p.lst", lst)
+                _, err, status = kvlist("move", "old.bin", "p.lst", "new.bin")
+                lines = err.splitlines()
+                self.assertEqual(([l.split(": ", 1)[1] for l in lines[:-1]], status),
+                                 ([word] * (len(lines) - 1), 0))
+                self.assertGreaterEqual(len(lines), 5)
 
 
 class BadInput(InTempDir):
@@ -106,6 +143,7 @@ class BadInput(InTempDir):
         self.write("fw.bin", noise(100, 1))
         self.write("p.lst", "0x00000010 0x0 5 3 a\n")
         self.write("empty", b"")
+        self.write("copy.bin", noise(100, 1))
         os.mkdir("d")
         gone = "kvlist: %s: cannot open (no such file, no permission, or not a file)\n"
         rows = [
@@ -117,7 +155,7 @@ class BadInput(InTempDir):
             (("check", "none.bin", "fw.bin", "p.lst"), gone % "none.bin", 2),
             (("check", "fw.bin", "d", "p.lst"), gone % "d", 2),
             (("check", "fw.bin", "empty", "p.lst"), "kvlist: empty: empty file\n", 2),
-            (("check", "fw.bin", "fw.bin", "empty"), "kvlist: empty: empty file\n", 2),
+            (("check", "fw.bin", "copy.bin", "empty"), "kvlist: empty: empty file\n", 2),
         ]
         for args, err, status in rows:
             with self.subTest(args=args):
@@ -126,10 +164,11 @@ class BadInput(InTempDir):
     @unittest.skipIf(WINDOWS, "/dev/full is a Linux device")
     def test_failed_write(self):
         self.write("fw.bin", noise(100, 1))
+        self.write("copy.bin", noise(100, 1))
         self.write("p.lst", "0x00000010 0x0 5 3 a\n")
         rows = [(("move", "fw.bin", "p.lst", "fw.bin"), "kvlist: write to standard output failed\na: same\n"
                  "1 entry: 1 same, 0 moved, 0 changed, 0 not found\n", 1),
-                (("check", "fw.bin", "fw.bin", "p.lst"), "kvlist: write to standard output failed\n", 2)]
+                (("check", "fw.bin", "copy.bin", "p.lst"), "kvlist: write to standard output failed\n", 2)]
         for args, err, status in rows:
             with self.subTest(args=args), open("/dev/full", "wb") as full:
                 self.assertEqual(kvlist(*args, stdout=full)[1:], (err, status))
@@ -143,9 +182,9 @@ class Check(InTempDir):
         self.before = 0x1000         # a 3 x 2 picture before it
         self.write("p.lst", "0x%08X 0x0000 5 3 logo\n0x%08X 0x0000 3 2 early\n" % (self.inside, self.before))
 
-    def check(self, edited, list_name="p.lst"):
-        self.write("edit.bin", edited)
-        out, err, status = kvlist("check", "orig.bin", "edit.bin", list_name)
+    def check(self, edited, list_name="p.lst", edited_name="edit.bin"):
+        self.write(edited_name, edited)
+        out, err, status = kvlist("check", "orig.bin", edited_name, list_name)
         return out.decode(), err, status
 
     def edit(self, *changes, data=None):
@@ -183,13 +222,38 @@ class Check(InTempDir):
 
     def test_entries_that_cannot_be_compared(self):
         end = len(self.fw)
-        self.write("odd.lst", "0x%08X 0x0 5 3 tail\n0x%08X 0x0 200 160 big\n0x%08X 0x0 0 5 none\n\n"
-                   % (end - 10, self.inside, self.inside))
-        self.assertEqual(self.check(self.edit(end - 5, self.inside), "odd.lst"), (
-            "tail: runs past the end of orig.bin\nbig: too large, kvpush refuses it\nnone: no pixels, kvpush refuses it\n"
-            "0x%08X..0x%08X outside every listed picture\n0x%08X..0x%08X outside every listed picture\n"
-            "0 of 3 pictures changed, 2 ranges where kvpush does not write\n"
-            % (self.inside, self.inside, end - 5, end - 5), "", 1))
+        self.write("odd.lst", "0x%08X 0x0 5 3 tail\n0x%08X 0x0 200 160 big\n0x%08X 0x0 0 5 none\n"
+                   "0x%08X 0x0 5 3 gone\n\n" % (end - 10, self.inside, self.inside, end - 1))
+        self.assertEqual(self.check(self.edit(end - 5, self.inside, self.inside + 40960), "odd.lst"), (
+            "tail: 1 pixel changed; runs past the end of orig.bin, so kvpush writes at most 5 pixels here\n"
+            "big: 1 pixel changed; too large for kvpull, so kvpush writes at most 20480 pixels here\n"
+            "none: no pixels, kvpush refuses it\ngone: runs past the end of orig.bin, kvpush refuses it\n"
+            "0x%08X..0x%08X outside every listed picture\n0x%08X..0x%08X inside tail, outside the kvpush window\n"
+            "2 of 4 pictures changed, 2 ranges where kvpush does not write\n"
+            % (self.inside + 40960, self.inside + 40960, end - 5, end - 5), "", 1))
+
+    def test_what_kvpush_writes_is_inside_its_entry(self):
+        """kvpush writes its BMP's own size: check passes every byte of it, whatever the entry's size says."""
+        rows = [  # firmware size, entry offset, width, height, BMP width, height, check's line for it
+            (WINDOW + 70000, WINDOW + 8, 200, 160, 127, 160,
+             "big: 20320 pixels changed; too large for kvpull, so kvpush writes at most 20480 pixels here"),
+            (WINDOW + 70000, WINDOW + 8, 150, 150, 143, 143,  # the most a BMP can be within 150 x 150
+             "square: 20449 pixels changed; too large for kvpull, so kvpush writes at most 20449 pixels here"),
+            (WINDOW + 100, WINDOW + 75, 5, 3, 3, 2,
+             "tail: 6 pixels changed; runs past the end of orig.bin, so kvpush writes at most 12 pixels here"),
+            (WINDOW + 100, WINDOW + 70, 5, 3, 5, 3, "tail: 15 pixels changed"),
+        ]
+        for size, at, w, h, bw, bh, line in rows:
+            with self.subTest(line):
+                name = line.split(":")[0]
+                original = firmware("orig.bin", size)
+                firmware("edit.bin", size)
+                self.write(name + ".bmp", bmp(bw, bh, 24, [v ^ 0x2108 for v in device_values(bw, bh)]))
+                self.write("p.lst", "0x%08X 0x0000 %d %d %s\n" % (at, w, h, name))
+                self.assertEqual(run(PUSH, "edit.bin", "-l", "p.lst")[1], 0)
+                self.assertTrue(self.read("edit.bin") != original, "kvpush wrote nothing")
+                self.assertEqual(self.check(self.read("edit.bin")), (
+                    line + "\n1 of 1 picture changed, 0 ranges where kvpush does not write\n", "", 0))
 
     def test_planted_checksums(self):
         """Computed here with zlib and struct, apart from kvlist's own sums."""
@@ -203,15 +267,19 @@ class Check(InTempDir):
              "words of the rest, big-endian", lambda rest: struct.pack(">H", be16_sum(rest)) + rest,
              slice(0, 2), slice(2, None), lambda rest: "0x%04X" % be16_sum(rest), 0, 2),
         ]
+        # A name longer than any line buffer (but where Windows limits paths): the warning is never cut.
+        deep = "." if WINDOWS else os.path.join(*["folder-%03d" % i + "x" * 190 for i in range(6)])
+        os.makedirs(deep, exist_ok=True)
+        long_name = os.path.join(deep, "edit.bin")
         for what, make, place, rest, need, at, size in rows:
             with self.subTest(what):
                 original = make(self.fw[rest])
                 self.write("orig.bin", original)
                 edited = self.edit(self.inside, data=original)
-                self.assertEqual(self.check(edited), (
+                self.assertEqual(self.check(edited, edited_name=long_name), (
                     "logo: 1 pixel changed\nearly: unchanged\n1 of 2 pictures changed, 0 ranges where kvpush does "
-                    "not write\n", "kvlist: warning: %s; edit.bin would need %s there (0x%08X..0x%08X)\n"
-                    % (what, need(edited[rest]), at, at + size - 1), 0))
+                    "not write\n", "kvlist: warning: %s; %s would need %s there (0x%08X..0x%08X)\n"
+                    % (what, long_name, need(edited[rest]), at, at + size - 1), 0))
                 # Written by whoever knows it is needed, the warning goes; those bytes lie outside the pictures.
                 self.assertEqual(self.check(make(edited[rest]))[1:], ("", 1))
 

@@ -11,6 +11,12 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+std::string hex8(uint64_t v) {
+    char text[20];
+    snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(v));
+    return text;
+}
+
 Bytes noise(size_t n, uint32_t seed) {
     Bytes out(n);
     uint32_t x = seed * 2654435761u + 12345;
@@ -21,13 +27,34 @@ Bytes noise(size_t n, uint32_t seed) {
     return out;
 }
 
-// An asymmetric picture: no two pixels alike, rows unlike each other; seed 0
-// is one plain colour.
+// A picture of one of these shapes, after its seed.
+enum Shape {
+    asymmetric, // no two pixels alike, rows unlike each other; seed 0: one plain colour
+    bars,       // every row alike
+    icon,       // a few pixels of its own on a ground of one colour shared by every icon
+};
 struct Picture {
     uint32_t width, height, seed;
+    Shape shape = asymmetric;
 };
 const Picture A{5, 3, 1}, B{7, 4, 2}, C{9, 5, 3}, D{3, 3, 4}, Plain{4, 3, 0}, Big{60, 40, 5},
-    Other{50, 30, 6};
+    Other{50, 30, 6}, Bars{61, 20, 7, bars}, Icon{31, 24, 8, icon}, LookAlike{31, 24, 9, icon};
+
+uint32_t pixel(const Picture &p, uint32_t i) {
+    const uint32_t x = i % p.width, y = i / p.width;
+    switch (p.shape) {
+    case asymmetric:
+        return p.seed == 0 ? 0x1234 : (i * 40503 + p.seed * 7919 + y * 131) & 0x7FFF;
+    case bars:
+        return (x * 977 + p.seed * 7919) & 0x7FFF;
+    case icon:
+        return (x * 7 + y * 3 + p.seed) % 5 == 0 && x > 4 && x < p.width - 4 && y > 3 &&
+                       y < p.height - 3
+                   ? (i * 40503 + p.seed * 7919) & 0x7FFF
+                   : 0x0C63;
+    }
+    return 0;
+}
 
 struct Layout {
     Bytes data;
@@ -35,7 +62,8 @@ struct Layout {
 };
 
 // A file as words: "f20" 20 bytes of filler (seeded by its rank, or "f20:5"),
-// "p1" picture 1, "r1:40" picture 1 with 40 pixels redrawn, "x1" picture 1's
+// "p1" picture 1, "u1" picture 1 not listed, "r1:40" picture 1 with 40 pixels
+// redrawn, "h1" picture 1 with its first half overwritten, "x1" picture 1's
 // place filled with other bytes.
 Layout lay(const std::vector<Picture> &pictures, const char *text) {
     Layout l;
@@ -54,19 +82,20 @@ Layout lay(const std::vector<Picture> &pictures, const char *text) {
         const Picture &p = pictures[a];
         Bytes pic;
         for (uint32_t i = 0; i < p.width * p.height; i++) {
-            const uint32_t v =
-                p.seed == 0 ? 0x1234 : (i * 40503 + p.seed * 7919 + i / p.width * 131) & 0x7FFF;
+            const uint32_t v = pixel(p, i);
             pic.push_back(uint8_t(v));
             pic.push_back(uint8_t(v >> 8));
         }
         for (uint32_t k = 0; kind == 'r' && k < b; k++)
             pic[(k * 37 % (pic.size() / 2)) * 2] ^= 0x5A;
-        if (kind == 'x')
-            pic = noise(pic.size(), 99 + a);
-        char line[80];
-        snprintf(line, sizeof line, "0x%08zX 0x0000 %u %u p%u\n", l.data.size(), p.width, p.height,
-                 a);
-        l.list += line;
+        if (kind == 'x' || kind == 'h') {
+            const Bytes other = noise(pic.size(), 99 + a);
+            std::copy(other.begin(), other.begin() + long(kind == 'x' ? pic.size() : pic.size() / 2),
+                      pic.begin());
+        }
+        if (kind != 'u')
+            l.list += "0x" + hex8(l.data.size()) + " 0x0000 " + std::to_string(p.width) + " " +
+                      std::to_string(p.height) + " p" + std::to_string(a) + "\n";
         l.data.insert(l.data.end(), pic.begin(), pic.end());
     }
     return l;
@@ -114,6 +143,24 @@ const MoveRow moveRows[] = {
     {"the same bytes twice, out of order with another: none found", {A, Big, Big, Other, B},
      "f20 p0 f10 p1 f10 p2 f10 p3 f10 p4", "f20 p0 f10 p1 f10 r3:20 f10 r2:30 f10 p4",
      "same|not found|not found|not found|same"},
+    {"a copy elsewhere, not listed, intact: the half-overwritten one is not taken for it",
+     {A, Big, B}, "f20 p0 f10 p1 f30 u1 f10 p2 f10", "f20 p0 f10 h1 f30 u1 f10 p2 f10",
+     "same|not found|same"},
+    {"a copy elsewhere, not listed, both moved: they correspond in order", {A, Big, B},
+     "f20 p0 f10 p1 f30 u1 f10 p2 f10", "f20 p0 f12 p1 f35 u1 f10 p2 f10",
+     "same|moved by +2|moved by +7"},
+    {"a copy elsewhere, not listed, gone: the one left could be either", {A, Big, B},
+     "f20 p0 f10 p1 f30 u1 f10 p2 f10", "f20 p0 f10 p1 f30 x1 f10 p2 f10",
+     "same|not found|same"},
+    {"a plain picture in a longer run of its colour: every offset of the run is one",
+     {A, Plain, B}, "f20 p0 f10 p1 f10 p2 f10", "f20 p0 f10 p1 u1 f10 p2 f10",
+     "same|not found|moved by +24"},
+    {"rows all alike, on a copy moved by six bytes", {A, Bars, B}, "f20 p0 f10 p1 f10 p2 f10",
+     "f26 p0 f10 p1 f10 p2 f10", "moved by +6|moved by +6|moved by +6"},
+    {"an icon redrawn in a few of its pixels", {A, Icon, B}, "f20 p0 f10 p1 f10 p2 f10",
+     "f20 p0 f10 r1:3 f10 p2 f10", "same|changed, moved by +0 (21 of 24 rows equal)|same"},
+    {"an icon gone, another on the same ground near: no evidence", {A, Icon, B, LookAlike},
+     "f20 p0 f10 p1 f40 p2 f10", "f20 p0 f30 u3 f20 p2 f10", "same|not found|same"},
     {"two swapped: an exact match out of order is no answer", {A, B, C, D},
      "f20 p0 f10 p1 f10 p2 f10 p3 f10", "f20 p0 f10 p2 f10 p1 f10 p3 f10",
      "same|not found|not found|same"},
@@ -137,8 +184,8 @@ TEST(Move, Rows) {
 
 // Old file: A at 20, B at 60, nothing else listed; the new one has A at 23 and B gone.
 const char *const listRows[][3] = {
-    {"refused and incomplete lines are copied", "0x14 0x0 5 3\nabc\n0x00000014 0x0 5 3 a\nzz\n",
-     "0x14 0x0 5 3\nabc\n0x00000017 0x0 5 3 a\nzz\n"},
+    {"refused lines are written as comments", "0x14 0x0 5 3\nabc\n0x00000014 0x0 5 3 a\nzz\n\n",
+     "#0x14 0x0 5 3\n#abc\n0x00000017 0x0 5 3 a\n#zz\n#\n"},
     {"overlapping entries move together", "0x00000014 0x0 5 3 all\n0x00000028 0x0 5 1 low\n",
      "0x00000017 0x0 5 3 all\n0x0000002B 0x0 5 1 low\n"},
     {"too large, no pixels, or past the end of the old file: not found",

@@ -17,5 +17,6 @@ int runMove(int, char **argv) {
     for (const MoveReport &r : m.entries)
         fprintf(stderr, "%s\n", moveReportLine(r).c_str());
     fprintf(stderr, "%s\n", moveSummary(m.counts).c_str());
-    return written && m.counts[moveNotFound] == 0 ? statusOk : statusFailed;
+    return written && m.counts[moveNotFound] == 0 && m.counts[moveRefused] == 0 ? statusOk
+                                                                                : statusFailed;
 }
