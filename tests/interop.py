@@ -13,7 +13,7 @@ try:
     from PIL import Image
 except ImportError:
     Image = None
-skip_unless(Image and os.path.exists(CONVERT), "interop tests skipped: they need imagemagick python3-pil",
+skip_unless(Image and os.path.exists(CONVERT), "the interop tests need imagemagick python3-pil, and one is missing",
             "KV_INTEROP")
 
 WIDTHS = (1, 2, 3, 5, 127, 128)
