@@ -14,7 +14,8 @@ try:
     from PIL import Image
 except ImportError:
     Image = None
-skip_unless(Image and os.path.exists(CHROMIUM), "Chromium or Pillow missing: browser test skipped", "KV_BROWSER")
+skip_unless(Image and os.path.exists(CHROMIUM), "the browser test needs chromium python3-pil, and one is missing",
+            "KV_BROWSER")
 
 RED, GREEN, BLUE = 0x7C00, 0x03E0, 0x001F
 W, H = 9, 3

@@ -13,7 +13,7 @@ try:
     from PIL import Image
 except ImportError:
     Image = None
-skip_unless(Image and os.path.exists(CONVERT), "ImageMagick or Pillow missing: interop tests skipped",
+skip_unless(Image and os.path.exists(CONVERT), "the interop tests need imagemagick python3-pil, and one is missing",
             "KV_INTEROP")
 
 WIDTHS = (1, 2, 3, 5, 127, 128)
@@ -47,6 +47,14 @@ REFUSED = {
     "magick RGB555": (lambda s, d: magick(s, "-define", "bmp:subtype=RGB555", d), "unsupported bitcount."),
     "pillow palette": (pillow_save("P"), "unsupported bitcount."),
     "pillow grey": (pillow_save("L"), "unsupported bitcount."),
+}
+
+# ImageMagick writes a palette BMP for a picture it holds as a palette: one read from a
+# PNG it saved with a palette (as it does for 256 colours or fewer), or after -colors.
+# Such a BMP is refused; -type TrueColor makes the same picture a 24-bit BMP, packed exactly.
+PALETTE = {
+    "magick through PNG": lambda s, d, *opts: (magick(s, "p.png"), magick("p.png", *opts, d)),
+    "magick -colors": lambda s, d, *opts: magick(s, "-colors", "16", *opts, d),
 }
 
 
@@ -112,6 +120,22 @@ class Interop(unittest.TestCase):
                 self.assertEqual(out.splitlines()[1:], [message])
                 with open("fw.bin", "rb") as f:
                     self.assertEqual(f.read(), self.fw)
+
+    def test_palette_pictures_need_truecolor(self):
+        self.pull(24)
+        o = WINDOW + 1024 * WIDTHS.index(5)
+        packed = bytearray(self.fw)
+        packed[o:o + 2 * 5 * H] = pack_device([v & 0x7FFF for v in self.values[5]])
+        for name, save in PALETTE.items():
+            for opts, lines, want in (((), ["unsupported bitcount."], self.fw), (("-type", "TrueColor"), [], packed)):
+                with self.subTest(saver=name, options=opts):
+                    save("w5.bmp", "r.bmp", *opts)
+                    shutil.copy("fw.bin", "target.bin")
+                    out, _ = run(PUSH, "target.bin", "%X" % o, "5", "3", "r.bmp")
+                    self.assertEqual(out.splitlines()[1:], lines)
+                    with open("target.bin", "rb") as f:
+                        self.assertEqual(f.read(), want)
+
 
 
 if __name__ == "__main__":
