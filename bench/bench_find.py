@@ -16,7 +16,7 @@ change. Per true picture of width w:
 Per candidate: false when less than half of its bytes belong to true pictures; right when a
 true picture is seen through it. Calibration of find's notes: the share of `sure` candidates
 that are right, the share of seen pictures seen through a `sure` one, and the share of `likely`
-candidates that are right.
+candidates that are right. False candidates are counted by the filler under them.
 Speed: CPU time (user + system, best of 3) and peak memory on the held-out files end to end
 (16 MiB), beside the floor of reading that file (cat).
 
@@ -104,6 +104,26 @@ class Candidate:
     @property
     def end(self):
         return self.offset + 2 * self.width * self.height
+
+
+def read_filler(path):
+    """(offset, length, what) of the filler pieces that bench/mkdevcorpus.py logged."""
+    with open(path) as f:
+        return [(int(p[0], 16), int(p[1]), p[2] if p[3] == "-" else p[2] + " " + p[3])
+                for p in (line.split() for line in f if not line.startswith("#"))]
+
+
+def filler_under(c, pieces, starts):
+    """The filler that holds most of a candidate's bytes."""
+    import bisect
+    best, most = "pictures", 0
+    k = max(0, bisect.bisect_right(starts, c.offset) - 1)
+    while k < len(pieces) and pieces[k][0] < c.end:
+        inside = min(c.end, pieces[k][0] + pieces[k][1]) - max(c.offset, pieces[k][0])
+        if inside > most:
+            best, most = pieces[k][2], inside
+        k += 1
+    return best
 
 
 def run_find(kvlist, path):
@@ -225,6 +245,17 @@ def print_groups(per_part):
         print(line)
 
 
+def print_false(per_part_found):
+    print("\nfalse candidates, by the filler under most of their bytes:")
+    for part in PARTS:
+        counts = {}
+        for c in per_part_found[part]:
+            if c.false:
+                counts[c.filler] = counts.get(c.filler, 0) + 1
+        print("  %s: %s" % (part, ", ".join("%s %d" % (what, n) for what, n in
+                                          sorted(counts.items(), key=lambda i: (-i[1], i[0]))) or "none"))
+
+
 def print_misses(label, truth):
     for t in truth:
         if not t.exact:
@@ -321,7 +352,7 @@ def main():
     with tempfile.TemporaryDirectory() as temporary:
         work = args.corpus or temporary
         subprocess.run([PYTHON, MKDEVCORPUS, work, "--seed", str(args.seed)], check=True, stdout=subprocess.DEVNULL)
-        measured, per_part = [], {}
+        measured, per_part, per_part_found = [], {}, {}
         for part in PARTS:
             part_truth, part_found = [], []
             for layout in LAYOUTS:
@@ -331,6 +362,9 @@ def main():
                     data = f.read()
                 truth, found = read_truth(os.path.join(work, label + ".lst")), run_find(kvlist, path)
                 score(data, truth, found)
+                pieces = read_filler(os.path.join(work, label + ".fill"))
+                for c in found:
+                    c.filler = filler_under(c, pieces, [p[0] for p in pieces])
                 measured.append((label, figures(truth, found)))
                 part_truth += truth
                 part_found += found
@@ -338,9 +372,10 @@ def main():
                     print(label + ":")
                     print_misses(label, truth)
             measured.append((part + "-all", figures(part_truth, part_found)))
-            per_part[part] = part_truth
+            per_part[part], per_part_found[part] = part_truth, part_found
         print_files(measured)
         print_groups(per_part)
+        print_false(per_part_found)
         if not args.no_speed:
             speed(kvlist, peakrss, work)
     if args.write:

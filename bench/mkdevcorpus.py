@@ -7,7 +7,8 @@ held-out part, with the true list beside each file.
     bench/mkdevcorpus.py --packages     every package drawn on: part, what, package
     bench/mkdevcorpus.py --missing      those not installed, one a line
 
-writes FOLDER/PART-LAYOUT.bin and FOLDER/PART-LAYOUT.lst. Each part draws its pictures and its
+writes FOLDER/PART-LAYOUT.bin, its true list PART-LAYOUT.lst and the log of its filler
+PART-LAYOUT.fill (offset, length, kind, source of each piece). Each part draws its pictures and its
 filler only from its own packages (SOURCES and FILLERS below): the finder is tuned on the tuned
 part, and the held-out part only accepts or rejects a change. Layouts: sparse (4 MiB, a sixth
 pictures), dense (4 MiB, pictures back to back or a few bytes apart) and mixed (8 MiB, a few
@@ -683,18 +684,22 @@ FILLERS = {
 
 
 class Filler:
-    """The bytes between pictures of one part: each kind a function of (rng, length)."""
+    """The bytes between pictures of one part: each kind a function of (rng, length) that
+    names its source in self.source. log holds (offset, length, kind, source) of each piece."""
 
     def __init__(self, part):
         self.spec = FILLERS[part]
         self.part = part
         self.stocks = {k: [s for s in v if s.files] for k, v in self.spec.items() if isinstance(v, list)}
+        self.log, self.source = [], "-"
 
     def take(self, kind, rng, n):
         stocks = self.stocks.get(kind)
         if not stocks:
             return rng.randbytes(n)
-        return rng.choice(stocks).cut(rng, n)
+        stock = rng.choice(stocks)
+        self.source = stock.package
+        return stock.cut(rng, n)
 
     def code(self, rng, n):
         return self.take("code", rng, n)
@@ -728,10 +733,12 @@ class Filler:
                 out += lzma.compress(plain)[24:]
             else:
                 out += lzma.compress(plain, format=lzma.FORMAT_ALONE)[13:]
+        self.source = method
         return out[:n]
 
     def table(self, rng, n):
         kind = rng.choice(self.spec["tables"])
+        self.source = kind
         count = n // 2 + 1
         if kind == "pointers":
             base = rng.choice([0x08000000, 0x00400000, 0x20000000, 0xC0010000, 0x00010000])
@@ -787,6 +794,7 @@ class Filler:
                 return bytes((b + 128) & 0xFF for b in data[1::2])[:n].ljust(n, b"\x80")
             return data[:n]
         count = n // 2 + 1
+        self.source = "tones"
         rate = rng.choice([8000, 16000, 22050, 44100])
         tones = [(rng.uniform(60, 2000), rng.uniform(500, 12000)) for _ in range(rng.randrange(1, 4))]
         values = []
@@ -802,6 +810,7 @@ class Filler:
         if roll < 0.7 or self.part == "heldout":
             return self.take("bitmap font", rng, n)
         # 8-pixel-wide glyphs, one byte per row: strokes of a few bits.
+        self.source = "glyphs"
         out = bytearray()
         while len(out) < n:
             glyph = [0] * rng.choice([8, 12, 16])
@@ -823,13 +832,15 @@ class Filler:
     def random(self, rng, n):
         return rng.randbytes(n)
 
-    def make(self, rng, n, layout):
-        """n bytes of one or more kinds, in chunks of the layout's sizes."""
+    def make(self, rng, n, layout, at):
+        """n bytes of one or more kinds, in chunks of the layout's sizes, to go at offset at."""
         kinds = [getattr(self, k) for k, w in layout.filler for _ in range(w)]
         out = b""
         while len(out) < n:
             part = min(n - len(out), rng.choice(layout.chunks))
-            out += rng.choice(kinds)(rng, part)
+            kind, self.source = rng.choice(kinds), "-"
+            out += kind(rng, part)
+            self.log.append((at + len(out) - part, part, kind.__name__, self.source))
         return out[:n]
 
 
@@ -979,16 +990,16 @@ def build(events, rng, filler, layout):
     out, truth = bytearray(), []
     for event in events:
         if event[0] == "filler":
-            out += filler.make(rng, event[1], layout)
+            out += filler.make(rng, event[1], layout, len(out))
             continue
         _, group, odd = event
         if (len(out) & 1) != odd:
-            out += filler.make(rng, 1, layout)
+            out += filler.make(rng, 1, layout, len(out))
         for picture in group:
             truth.append((len(out), picture))
             out += picture.bytes()
     if len(out) < size:
-        out += filler.make(rng, size - len(out), layout)
+        out += filler.make(rng, size - len(out), layout, len(out))
     return bytes(out[:size]), [t for t in truth if t[0] + 2 * len(t[1].words) <= size]
 
 
@@ -997,7 +1008,8 @@ def write_file(folder, part, layout_name, seed):
     layout = LAYOUTS[layout_name]
     label = "%s-%s" % (part, layout_name)
     events = plan(random.Random("%s-%d" % (label, seed)), SOURCES[part], layout, part[0] + layout_name[0])
-    data, truth = build(events, random.Random("filler-%s-%d" % (label, seed)), Filler(part), layout)
+    filler = Filler(part)
+    data, truth = build(events, random.Random("filler-%s-%d" % (label, seed)), filler, layout)
     with open(os.path.join(folder, label + ".bin"), "wb") as f:
         f.write(data)
     with open(os.path.join(folder, label + ".lst"), "w") as f:
@@ -1007,6 +1019,17 @@ def write_file(folder, part, layout_name, seed):
             f.write("0x%08X 0x0000 %d %d %s  # %s %s %s ground=%s\n"
                     % (offset, p.width, p.height, p.name, p.kind, p.package, p.placement,
                        "plain" if p.plain_ground() else "none"))
+    with open(os.path.join(folder, label + ".fill"), "w") as f:
+        f.write("# the filler of %s.bin: offset length kind source\n" % label)
+        pieces = []
+        for offset, length, kind, source in filler.log:
+            if pieces and pieces[-1][2:] == [kind, source] and pieces[-1][0] + pieces[-1][1] == offset:
+                pieces[-1][1] += length
+            else:
+                pieces.append([offset, length, kind, source])
+        for offset, length, kind, source in pieces:
+            if offset < len(data):
+                f.write("0x%08X %d %s %s\n" % (offset, min(length, len(data) - offset), kind, source))
     share = sum(2 * len(p.words) for _, p in truth) / len(data)
     print("%s: %d pictures, %.1f%% of %d bytes" % (label, len(truth), 100 * share, len(data)))
 
