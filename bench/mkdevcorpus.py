@@ -919,7 +919,10 @@ def weighted(rng, pairs):
 def pick_event(rng, arts, layout, name):
     """The pictures of one event: one alone, the frames of one animation, a run of distinct
     pictures of one size, or a pair of other sizes; [] when the draw gave nothing usable."""
-    kind = weighted(rng, [(k, w) for k, w in layout.kinds if any(a.kind == k and a.available() for a in arts)])
+    kinds = [(k, w) for k, w in layout.kinds if any(a.kind == k and a.available() for a in arts)]
+    if not kinds:
+        sys.exit("mkdevcorpus: no artwork of this part is installed")
+    kind = weighted(rng, kinds)
     pool = [a for a in arts if a.kind == kind and a.available()]
     roll = rng.random()
     small = rng.random() < 0.2
