@@ -5,7 +5,8 @@ audio and font bitmaps, with the true list of pictures beside each file.
 
     bench/mkcorpus.py FOLDER [--seed N] [--mib N] [--kinds sparse,dense]
 
-writes FOLDER/KIND.bin and FOLDER/KIND.lst for each kind. The same seed and the same
+writes FOLDER/KIND.bin and FOLDER/KIND.lst for each kind. These files serve bench/bench_move.py
+and CI's same-bytes check; `kvlist find` is measured on bench/mkdevcorpus.py's corpus instead. The same seed and the same
 installed packages give the same bytes. Missing sources are named on standard error and
 the rest is used; without any picture source the run fails.
 
