@@ -1,0 +1,134 @@
+// Judgement: what is no picture, and how sure a picture is.
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "pixels.h"
+#include "steps.h"
+
+uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
+    const size_t words = size_t(width) * (height - 1);
+    // A word is matched below when the word under it, or one beside that,
+    // is within a few levels.
+    size_t good = 0;
+    uint32_t left = spreadAt(w, start + width - 1), down = spreadAt(w, start + width);
+    for (size_t i = start; i < start + words; i++) {
+        const size_t j = i + width;
+        const uint32_t right = j + 1 < w.count ? spreadAt(w, j + 1) : 0;
+        const uint32_t v = spreadAt(w, i);
+        good += spreadDistance(v, down) <= 6 || spreadDistance(v, left) <= 6 ||
+                (j + 1 < w.count && spreadDistance(v, right) <= 6);
+        left = down;
+        down = right;
+    }
+    return uint32_t(good * 100 / words);
+}
+
+// Whether the same bytes read one byte later (or earlier) change less from
+// word to word in most rows: then the picture lies at the other byte parity.
+bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32_t rows) {
+    const size_t words = size_t(width) * rows;
+    size_t o = at; // other's word o holds the bytes one byte after (or before) w's word at
+    if (o + words > other.count) {
+        if (o == 0)
+            return false;
+        o--;
+        if (o + words > other.count)
+            return false;
+    }
+    // A row where the other reading's bit 15 changes is ours.
+    uint32_t ownWins = 0, otherWins = 0;
+    for (size_t r = 0; r < rows; r++) {
+        uint32_t own = 0, shifted = 0;
+        bool mixed = false;
+        uint32_t ownLast = spreadAt(w, at + r * width), otherLast = spreadAt(other, o + r * width);
+        for (size_t i = r * width + 1; i < (r + 1) * width; i++) {
+            const uint32_t ownNow = spreadAt(w, at + i), otherNow = spreadAt(other, o + i);
+            own += spreadDistance(ownNow, ownLast);
+            shifted += spreadDistance(otherNow, otherLast);
+            ownLast = ownNow;
+            otherLast = otherNow;
+            mixed = mixed || ((other[o + i] ^ other[o + r * width]) & 0x8000) != 0;
+        }
+        ownWins += mixed || own < shifted;
+        otherWins += !mixed && shifted < own;
+    }
+    return otherWins > ownWins;
+}
+
+// A dark sprite is small numbers too, but on a background: one value, one
+// of the first few met, fills a quarter of it; a table has no such value.
+static bool plainBackground(Words w, size_t start, size_t n, const uint32_t *values,
+                            uint32_t count) {
+    for (uint32_t k = 0; k < count; k++) {
+        size_t same = 0;
+        for (size_t i = start; i < start + n; i++)
+            same += w[i] == values[k];
+        if (same * 4 >= n)
+            return true;
+    }
+    return false;
+}
+
+const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height) {
+    const size_t n = size_t(width) * height;
+    uint32_t values[8];
+    uint32_t distinct = 0;
+    size_t changes = 0, text = 0, wideText = 0, nonzero = 0, smallNumbers = 0, repeats = 0;
+    size_t isolated = 0;
+    size_t rises = 0, falls = 0, across = 0, down = 0, down2 = 0, downCount = 0;
+    std::vector<uint32_t> spreadWords(n);
+    for (size_t i = 0; i < n; i++)
+        spreadWords[i] = spreadAt(w, start + i);
+    for (size_t i = start; i < start + n; i++) {
+        const uint32_t v = w[i], sv = spreadWords[i - start];
+        if (distinct < 8 && std::find(values, values + distinct, v) == values + distinct)
+            values[distinct++] = v;
+        if (v != 0) {
+            nonzero++;
+            smallNumbers += (v >> 8) == 0;
+            isolated += i > start && i + 1 < start + n && w[i - 1] == 0 && w[i + 1] == 0;
+        }
+        if (i >= start + 2 * size_t(width)) {
+            down += spreadDistance(sv, spreadWords[i - start - width]);
+            down2 += spreadDistance(sv, spreadWords[i - start - 2 * width]);
+            downCount++;
+        }
+        if (i == start)
+            continue;
+        const uint32_t prev = w[i - 1];
+        across += spreadDistance(sv, spreadWords[i - start - 1]);
+        if (v == prev) {
+            repeats++;
+            continue;
+        }
+        changes++;
+        text += printable(v & 0xFF) && printable(v >> 8);
+        wideText += printable(v & 0xFF) && (v >> 8) == 0;
+        rises += v > prev;
+        falls += v < prev;
+    }
+    if (distinct < 8)
+        return "fewer than 8 values";
+    if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7)
+        return "text";
+    // A dark picture on blue has long runs of one value; a table of small
+    // numbers has few.
+    if (smallNumbers * 32 >= nonzero * 31 && repeats * 2 < n &&
+        !plainBackground(w, start, n, values, distinct))
+        return "small numbers";
+    if (std::min(rises, falls) * 2 < height)
+        return "monotone";
+    // A sprite on black is blobs of colour; records are values scattered
+    // among zeros.
+    if (isolated * 4 > nonzero)
+        return "scattered";
+    // Pixels change little from one to the next, and less from one row to the
+    // next than from one row to the row after: records and periodic tables
+    // repeat their rows instead.
+    if (across > (n - 1) * 20 || across > 3 * down + 6 * (n - 1))
+        return "rough";
+    if (downCount && down2 * 4 < down * 3)
+        return "periodic";
+    return nullptr;
+}

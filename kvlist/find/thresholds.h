@@ -1,0 +1,15 @@
+#pragma once
+// Every number the finder decides by, each with why it has its value.
+#include <cstddef>
+#include <cstdint>
+
+#include "find.h"
+
+// Words are judged in blocks: each block names the width at which it
+// resembles the row before it, and runs of blocks naming one width are then
+// searched word by word for the exact rows.
+constexpr size_t blockWords = 64;
+constexpr size_t minRun = findMinWidth * findMinHeight;
+constexpr uint32_t flatBlock = 1; // a block of one value throughout: it names no width
+constexpr uint32_t lagLimit = findMaxWidth + 3;
+constexpr uint32_t minSure = 60;
