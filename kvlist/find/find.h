@@ -13,7 +13,7 @@ struct Candidate {
     uint32_t sure; // 0..100: the share of its words matched one row below, within a word
 };
 
-constexpr uint32_t findMinWidth = 4, findMaxWidth = 160, findMinHeight = 4, findMaxHeight = 999;
+constexpr uint32_t findMinWidth = 4, findMaxWidth = 128, findMinHeight = 4, findMaxHeight = 160;
 constexpr uint32_t findMaxPixels = 20480;
 
 // Every candidate has findMinWidth..findMaxWidth columns, findMinHeight..

@@ -10,7 +10,7 @@
 // maxRows each, cut preferably just after a row of one value.
 void cutRows(Words w, size_t start, uint32_t width, uint32_t top, uint32_t bottom,
              std::vector<Piece> &out) {
-    const uint32_t maxRows = std::min(findMaxHeight, findMaxPixels / width);
+    const uint32_t maxRows = blockMaxRows;
     // A few rows beyond a band of plain rows at either end belong to what
     // lies beyond: a neighbour of the same width (the next frame) or data.
     auto plain = [&](uint32_t r) { return uniformRow(w, start + size_t(r) * width, width); };

@@ -274,7 +274,7 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
             const uint64_t gap = c.offset - std::min<uint64_t>(c.offset, end(p));
             const uint64_t rows = uint64_t(p.height) + gap / row + c.height;
             if (c.width == p.width && c.offset >= end(p) && gap % row == 0 && gap / row <= maxGap &&
-                rows <= findMaxHeight && rows * p.width <= findMaxPixels) {
+                rows <= blockMaxRows) {
                 p.height = uint32_t(rows);
                 p.sure = std::min(p.sure, c.sure);
                 continue;
@@ -282,5 +282,24 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
         }
         joined.push_back(c);
     }
-    return joined;
+    // Each block grown to its ground and cut into pictures, up to its
+    // neighbours.
+    std::vector<Candidate> out;
+    for (size_t i = 0; i < joined.size(); i++) {
+        const Candidate &c = joined[i];
+        const size_t parity = c.offset & 1;
+        const Words w{data + parity, (size - parity) / 2};
+        const uint64_t lo = i > 0 ? end(joined[i - 1]) : 0;
+        const uint64_t hi = i + 1 < joined.size() ? joined[i + 1].offset : size;
+        std::vector<Piece> pieces;
+        segmentBlock(w, (c.offset - parity) / 2, c.width, c.height,
+                     lo > parity ? size_t((lo - parity + 1) / 2) : 0, size_t((hi - parity) / 2),
+                     pieces);
+        for (const Piece &p : pieces) {
+            const uint64_t offset = parity + 2 * uint64_t(p.start);
+            if (offset <= UINT32_MAX)
+                out.push_back({uint32_t(offset), p.width, p.height, c.sure});
+        }
+    }
+    return out;
 }

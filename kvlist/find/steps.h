@@ -47,6 +47,13 @@ void snapToMargins(Words run, size_t &start, uint32_t &rows, uint32_t width, siz
 void extendUp(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor);
 void extendToMargin(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor);
 
+// segment.cpp
+
+// The pictures of a block of rows of one width, grown and cut; the block
+// may grow within words [lo, hi).
+void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t lo, size_t hi,
+                  std::vector<Piece> &out);
+
 // judge.cpp
 
 uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height);

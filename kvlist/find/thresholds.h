@@ -13,3 +13,6 @@ constexpr size_t minRun = findMinWidth * findMinHeight;
 constexpr uint32_t flatBlock = 1; // a block of one value throughout: it names no width
 constexpr uint32_t lagLimit = findMaxWidth + 3;
 constexpr uint32_t minSure = 60;
+// A block of one width may hold many pictures back to back: it is cut into
+// pictures only once it is whole.
+constexpr uint32_t blockMaxRows = 4096;
