@@ -282,14 +282,14 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
         }
         joined.push_back(c);
     }
-    // Each block grown to its ground and cut into pictures, up to its
-    // neighbours.
+    // Each block grown to its ground and cut into pictures, up to where the
+    // pictures before it end and the next block starts.
     std::vector<Candidate> out;
     for (size_t i = 0; i < joined.size(); i++) {
         const Candidate &c = joined[i];
         const size_t parity = c.offset & 1;
         const Words w{data + parity, (size - parity) / 2};
-        const uint64_t lo = i > 0 ? end(joined[i - 1]) : 0;
+        const uint64_t lo = out.empty() ? 0 : end(out.back());
         const uint64_t hi = i + 1 < joined.size() ? joined[i + 1].offset : size;
         std::vector<Piece> pieces;
         segmentBlock(w, (c.offset - parity) / 2, c.width, c.height,

@@ -4,6 +4,7 @@
 // frames of an animation, repeat with their height; no picture is taller
 // than the device's.
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "pixels.h"
@@ -93,6 +94,38 @@ uint32_t framePeriod(Words w, size_t start, uint32_t width, uint32_t rows) {
     return fitting ? fitting : any;
 }
 
+// Whether two rows are unrelated: their difference changes along the row
+// about as much as the rows themselves do. An edge across one picture
+// changes the rows by much the same from word to word (an edge of a cell, a
+// shadow); two pictures that meet share nothing.
+bool unrelatedRows(Words w, size_t a, size_t b, uint32_t width) {
+    uint32_t own = 0, apart = 0;
+    for (size_t i = 1; i < width; i++)
+        for (uint32_t shift : {0u, 5u, 10u}) {
+            const int a0 = int(w[a + i - 1] >> shift & 31), a1 = int(w[a + i] >> shift & 31);
+            const int b0 = int(w[b + i - 1] >> shift & 31), b1 = int(w[b + i] >> shift & 31);
+            own += uint32_t(std::abs(a1 - a0) + std::abs(b1 - b0));
+            apart += uint32_t(std::abs((a1 - b1) - (a0 - b0)));
+        }
+    return own > 0 && apart * 2 >= own;
+}
+
+// The rows where one picture ends and an unrelated one begins: hardly a
+// word continues into the next row, and the rows are unrelated.
+std::vector<uint32_t> breakRows(Words w, size_t start, uint32_t width, uint32_t rows) {
+    std::vector<uint32_t> cuts;
+    for (uint32_t r = findMinHeight; r + findMinHeight <= rows; r++) {
+        const size_t row = start + size_t(r - 1) * width;
+        size_t kept = 0;
+        for (size_t i = row; i < row + width; i++)
+            kept += continuesDown(w, i, width);
+        if (kept * 8 <= width && unrelatedRows(w, row, row + width, width) &&
+            (cuts.empty() || r >= cuts.back() + findMinHeight))
+            cuts.push_back(r);
+    }
+    return cuts;
+}
+
 } // namespace
 
 void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t lo, size_t hi,
@@ -132,36 +165,38 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
         if (added <= most)
             rows += added;
     }
-    // Pictures on one ground, back to back.
+    // Pictures on one ground, back to back; frames of an animation.
     uint32_t h = 0;
     if (plainRowOf(w, start, width, top))
         h = groundPeriod(w, start, width, rows, top);
-    if (h)
+    if (h) {
         rows -= rows % h;
-    uint32_t phase = 0;
-    if (h == 0 && rows >= 2 * findMinHeight) {
+    } else if (rows >= 2 * findMinHeight) {
         h = framePeriod(w, start, width, rows);
-        if (h) {
-            phase = 0;
-            // The frame cut short at either end is whole where the data allows.
-            if (phase > 0 && start >= lo + size_t(h - phase) * wd) {
-                start -= size_t(h - phase) * wd;
-                rows += h - phase;
-            } else if (phase > 0) {
-                start += size_t(phase) * wd;
-                rows -= phase;
-            }
-            const uint32_t tail = rows % h;
-            if (tail > 0 && start + size_t(rows + h - tail) * wd <= hi)
-                rows += h - tail;
-            else
-                rows -= tail;
-        }
+        // The last frame cut short is whole where the data allows.
+        const uint32_t tail = h ? rows % h : 0;
+        if (tail > 0 && start + size_t(rows + h - tail) * wd <= hi)
+            rows += h - tail;
+        else
+            rows -= tail;
     }
-    if (h == 0)
-        h = rows <= findMaxHeight ? rows
-                                  : (rows + (rows + findMaxHeight - 1) / findMaxHeight - 1) /
-                                        ((rows + findMaxHeight - 1) / findMaxHeight);
-    for (uint32_t r = 0; r + findMinHeight <= rows; r += h)
-        out.push_back({start + size_t(r) * wd, width, std::min(h, rows - r)});
+    if (h) {
+        for (uint32_t r = 0; r + findMinHeight <= rows; r += h)
+            out.push_back({start + size_t(r) * wd, width, std::min(h, rows - r)});
+        return;
+    }
+    // Otherwise pictures back to back meet where no word continues into the
+    // row below; a part still taller than a picture is cut into equal parts.
+    std::vector<uint32_t> cuts = breakRows(w, start, width, rows);
+    cuts.push_back(rows);
+    uint32_t from = 0;
+    for (const uint32_t to : cuts) {
+        const uint32_t n = to - from, parts = (n + findMaxHeight - 1) / findMaxHeight;
+        for (uint32_t k = 0; k < parts; k++) {
+            const uint32_t a = from + n * k / parts, b = from + n * (k + 1) / parts;
+            if (b - a >= findMinHeight)
+                out.push_back({start + size_t(a) * wd, width, b - a});
+        }
+        from = to;
+    }
 }
