@@ -111,16 +111,24 @@ bool unrelatedRows(Words w, size_t a, size_t b, uint32_t width) {
 }
 
 // The rows where one picture ends and an unrelated one begins: hardly a
-// word continues into the next row, and the rows are unrelated.
+// word continues into the next row, and the rows are unrelated; and no row
+// near does the same, as in a texture of cells.
 std::vector<uint32_t> breakRows(Words w, size_t start, uint32_t width, uint32_t rows) {
-    std::vector<uint32_t> cuts;
-    for (uint32_t r = findMinHeight; r + findMinHeight <= rows; r++) {
+    constexpr uint32_t apart = 8; // rows between two breaks at least
+    std::vector<uint32_t> breaks, cuts;
+    for (uint32_t r = 1; r < rows; r++) {
         const size_t row = start + size_t(r - 1) * width;
         size_t kept = 0;
         for (size_t i = row; i < row + width; i++)
             kept += continuesDown(w, i, width);
-        if (kept * 8 <= width && unrelatedRows(w, row, row + width, width) &&
-            (cuts.empty() || r >= cuts.back() + findMinHeight))
+        if (kept * 8 <= width && unrelatedRows(w, row, row + width, width))
+            breaks.push_back(r);
+    }
+    for (size_t k = 0; k < breaks.size(); k++) {
+        const uint32_t r = breaks[k];
+        if (r >= findMinHeight && r + findMinHeight <= rows &&
+            (k == 0 || breaks[k - 1] + apart <= r) &&
+            (k + 1 == breaks.size() || r + apart <= breaks[k + 1]))
             cuts.push_back(r);
     }
     return cuts;
