@@ -421,6 +421,6 @@ TEST(FindPictures, SameBytesWhateverTheBuffer) {
     const std::vector<Candidate> b = findPictures(shifted.data() + 1, p.bytes.size());
     ASSERT_EQ(a.size(), b.size());
     for (size_t i = 0; i < a.size(); i++)
-        EXPECT_EQ(a[i].offset + a[i].width * 1000 + a[i].height * 1000000 + a[i].sure,
-                  b[i].offset + b[i].width * 1000 + b[i].height * 1000000 + b[i].sure);
+        EXPECT_EQ(a[i].offset + a[i].width * 1000 + a[i].height * 1000000 + a[i].note,
+                  b[i].offset + b[i].width * 1000 + b[i].height * 1000000 + b[i].note);
 }

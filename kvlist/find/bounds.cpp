@@ -96,7 +96,7 @@ uint32_t startSharpness(Words run, size_t x, uint32_t width) {
 }
 
 // How plainly a picture of this width ends at e, scored like startSharpness.
-static uint32_t endSharpness(Words run, size_t e, uint32_t width) {
+uint32_t endSharpness(Words run, size_t e, uint32_t width) {
     const size_t above = std::max<size_t>(width, 32);
     if (e < width + above || e > run.count)
         return 0;

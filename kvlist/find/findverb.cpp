@@ -11,11 +11,15 @@
 
 namespace {
 
-const char *sureWord(uint32_t sure) {
-    if (sure >= 90)
+const char *noteWord(Note note) {
+    switch (note) {
+    case noteSure:
         return "sure";
-    if (sure >= 75)
+    case noteLikely:
         return "likely";
+    case noteUnsure:
+        break;
+    }
     return "unsure";
 }
 
@@ -41,7 +45,7 @@ std::string findList(const std::string &name, const uint8_t *data, size_t size, 
     out += "# offset     unused width height name\n";
     for (const Candidate &c : found)
         out += format("0x%08" PRIX32 " 0x0000 %" PRIu32 " %" PRIu32 " at%08" PRIX32 "  # %s%s\n",
-                      c.offset, c.width, c.height, c.offset, sureWord(c.sure),
+                      c.offset, c.width, c.height, c.offset, noteWord(c.note),
                       inKvpushWindow(c.offset) ? "" : ", outside the kvpush window");
     return out;
 }

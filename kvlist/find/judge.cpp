@@ -24,6 +24,21 @@ uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
     return uint32_t(good * 100 / words);
 }
 
+// Sure: the data before it plainly does not continue into its first row,
+// its last row plainly not into the data after it, and its words continue
+// down. Likely: one end plain, or many words that continue down.
+Note noteOf(Words w, const Piece &p) {
+    const uint32_t first = startSharpness(w, p.start, p.width);
+    const uint32_t last = endSharpness(w, p.start + size_t(p.width) * p.height, p.width);
+    const uint32_t continuing = sureOf(w, p.start, p.width, p.height);
+    if (std::min(first, last) >= sureEnds && continuing >= sureContinuing)
+        return noteSure;
+    if (std::max(first, last) >= likelyEnd ||
+        (continuing >= likelyContinuing && p.width * p.height >= likelyPixels))
+        return noteLikely;
+    return noteUnsure;
+}
+
 // Whether the same bytes read one byte later (or earlier) change less from
 // word to word in most rows: then the picture lies at the other byte parity.
 bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32_t rows) {

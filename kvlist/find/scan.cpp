@@ -222,7 +222,7 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
                              : pixels < 512 ? 70
                                             : minSure) &&
                     offset <= UINT32_MAX)
-                    all.push_back({uint32_t(offset), p.width, p.height, sure});
+                    all.push_back({uint32_t(offset), p.width, p.height, noteUnsure});
             }
     }
     // Where the two byte parities overlap, the larger candidate stays (the
@@ -276,7 +276,6 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
             if (c.width == p.width && c.offset >= end(p) && gap % row == 0 && gap / row <= maxGap &&
                 rows <= blockMaxRows) {
                 p.height = uint32_t(rows);
-                p.sure = std::min(p.sure, c.sure);
                 continue;
             }
         }
@@ -298,7 +297,7 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
         for (const Piece &p : pieces) {
             const uint64_t offset = parity + 2 * uint64_t(p.start);
             if (offset <= UINT32_MAX)
-                out.push_back({uint32_t(offset), p.width, p.height, c.sure});
+                out.push_back({uint32_t(offset), p.width, p.height, noteOf(w, p)});
         }
     }
     return out;

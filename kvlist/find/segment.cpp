@@ -138,6 +138,16 @@ std::vector<uint32_t> breakRows(Words w, size_t start, uint32_t width, uint32_t 
 
 void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t lo, size_t hi,
                   std::vector<Piece> &out) {
+    // The whole block judges its width better than the blocks of words it
+    // was found from: a word or two off shears it.
+    {
+        const size_t words = size_t(width) * rows;
+        const uint32_t better = refineWidth(w, start + width + 3, start + words, width);
+        if (better != width) {
+            width = better;
+            rows = uint32_t(words / width);
+        }
+    }
     const size_t wd = width;
     // Whole rows of the top-left colour above, then back to where its run
     // begins; whole rows of the bottom-right colour below. A ground running

@@ -33,6 +33,7 @@ uint32_t rowsPerTest(uint32_t width);
 size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, size_t seed,
                uint32_t width);
 uint32_t startSharpness(Words run, size_t x, uint32_t width);
+uint32_t endSharpness(Words run, size_t e, uint32_t width);
 uint32_t gridScore(Words run, size_t start, uint32_t rows, uint32_t width, size_t cursor);
 size_t pictureEnd(Words run, size_t approx, uint32_t width, uint32_t &sharpness);
 
@@ -57,4 +58,5 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
 // judge.cpp
 
 uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height);
+Note noteOf(Words w, const Piece &p);
 bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32_t rows);
