@@ -392,11 +392,20 @@ TEST(Steps, RejectReasons) {
             striped[i] = (striped[i] & ~0x1Fu) | std::min(31u, (striped[i] & 0x1F) + 12);
         repeating[i] = repeating[i % 18];
     }
+    // An icon of three colours: a ground, an outline and a fill.
+    std::vector<uint32_t> icon;
+    for (uint32_t y = 0; y < 8; y++)
+        for (uint32_t x = 0; x < 9; x++) {
+            const bool in = x >= 1 + y % 3 && x <= 6 && y >= 1 && y <= 6;
+            const bool edge = in && (x == 1 + y % 3 || x == 6 || y == 1 || y == 6);
+            icon.push_back(!in ? rgb(2, 20, 20) : edge ? rgb(31, 31, 4) : rgb(20, 4, 12));
+        }
     const Row rows[] = {
         {"picture", picture(8, 8), 8, 8, nullptr},
+        {"three colours", icon, 9, 8, nullptr},
         {"striped", striped, 9, 8, nullptr},
         {"repeating", repeating, 9, 8, "periodic"},
-        {"two values", few, 8, 8, "fewer than 8 values"},
+        {"two values", few, 8, 8, "fewer than 3 values"},
         {"text", text, 8, 8, "text"},
         {"small numbers", small, 8, 8, "small numbers"},
         {"dark sprite", sprite, 11, 9, nullptr},

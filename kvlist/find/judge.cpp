@@ -123,8 +123,8 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         rises += v > prev;
         falls += v < prev;
     }
-    if (distinct < 8)
-        return "fewer than 8 values";
+    if (distinct < 3)
+        return "fewer than 3 values";
     if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7)
         return "text";
     // A dark picture on blue has long runs of one value; a table of small
