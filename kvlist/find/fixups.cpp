@@ -199,7 +199,7 @@ size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t
     for (uint32_t r = 1; r < rows; r++) {
         const size_t row = start + size_t(r) * width;
         for (uint32_t c = 0; c < width; c++)
-            seam[c] += pixelDistance(w[row + c - 1], w[row + c]);
+            seam[c] += spreadDistance(spread(w[row + c - 1]), spread(w[row + c]));
     }
     uint32_t best = 0;
     for (uint32_t c = 1; c < width; c++)

@@ -58,23 +58,35 @@ uint32_t groundPeriod(Words w, size_t start, uint32_t width, uint32_t rows, uint
 // Frames of an animation back to back: words one frame apart match far
 // better than words one row apart. The height of the frames, or 0.
 uint32_t framePeriod(Words w, size_t start, uint32_t width, uint32_t rows) {
-    // A ground matches at any distance: only the other words count.
+    // A ground matches at any distance: only the other words count, a third
+    // of them, each spread once.
     const uint32_t ground = w[start];
-    auto matching = [&](uint32_t h) { // in 1/1000 of the words compared
+    std::vector<uint32_t> spreadWords(size_t(rows) * width);
+    for (size_t i = 0; i < spreadWords.size(); i++)
+        spreadWords[i] = w[start + i] == ground ? UINT32_MAX : spreadAt(w, start + i);
+    auto matching = [&](uint32_t h, size_t stride) { // in 1/1000 of the words compared
         const size_t n = size_t(rows - h) * width, lag = size_t(h) * width;
         size_t near = 0, seen = 0;
-        for (size_t i = start; i < start + n; i += 3)
-            if (w[i] != ground) {
+        for (size_t i = 0; i < n; i += stride)
+            if (spreadWords[i] != UINT32_MAX) {
                 seen++;
-                near += pixelDistance(w[i], w[i + lag]) <= 2;
+                near += spreadWords[i + lag] != UINT32_MAX &&
+                        spreadDistance(spreadWords[i], spreadWords[i + lag]) <= 2;
             }
         return seen ? uint32_t(near * 1000 / seen) : 0;
     };
-    const uint32_t oneRow = matching(1);
-    uint32_t best = 0, bestScore = 0;
+    // A rough look at every height first; a close one only where frames
+    // may be.
     std::vector<uint32_t> score(std::min(findMaxHeight, rows / 2) + 1, 0);
+    bool any = false;
+    for (uint32_t h = findMinHeight; h < score.size(); h++)
+        any = (score[h] = matching(h, 11)) >= 500 || any;
+    if (!any)
+        return 0;
+    const uint32_t oneRow = matching(1, 3);
+    uint32_t best = 0, bestScore = 0;
     for (uint32_t h = findMinHeight; h < score.size(); h++) {
-        score[h] = matching(h);
+        score[h] = score[h] >= 500 ? matching(h, 3) : 0;
         if (score[h] > bestScore) {
             bestScore = score[h];
             best = h;
@@ -84,14 +96,14 @@ uint32_t framePeriod(Words w, size_t start, uint32_t width, uint32_t rows) {
         return 0;
     // The frame itself, not two of them: the smallest height nearly as good,
     // one that the block's rows are a multiple of if there is such.
-    uint32_t fitting = 0, any = 0;
+    uint32_t fitting = 0, smallest = 0;
     for (uint32_t h = findMinHeight; h < score.size(); h++)
         if (score[h] * 20 >= bestScore * 17) {
-            any = any ? any : h;
+            smallest = smallest ? smallest : h;
             if (rows % h == 0 && fitting == 0)
                 fitting = h;
         }
-    return fitting ? fitting : any;
+    return fitting ? fitting : smallest;
 }
 
 // Whether two rows are unrelated: their difference changes along the row

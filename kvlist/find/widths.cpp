@@ -114,8 +114,8 @@ void splitWidth(Words run, size_t start, uint32_t &rows, uint32_t &width) {
         const uint32_t narrow = width / d;
         uint64_t wide = 0, part = 0;
         for (size_t i = start + width; i < end; i++) {
-            wide += pixelDistance(run[i], run[i - width]);
-            part += pixelDistance(run[i], run[i - narrow]);
+            wide += spreadDistance(spread(run[i]), spread(run[i - width]));
+            part += spreadDistance(spread(run[i]), spread(run[i - narrow]));
         }
         if (part < wide) {
             rows *= d;
