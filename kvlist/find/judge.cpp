@@ -26,12 +26,17 @@ uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
 
 // Sure: the data before it plainly does not continue into its first row,
 // its last row plainly not into the data after it, and its words continue
-// down. Likely: one end plain, or many words that continue down.
+// down; or its last row is of its ground, whose run ends just there, on the
+// row grid its start set. Likely: one end plain, or many words that
+// continue down.
 Note noteOf(Words w, const Piece &p) {
+    const size_t end = p.start + size_t(p.width) * p.height;
     const uint32_t first = startSharpness(w, p.start, p.width);
-    const uint32_t last = endSharpness(w, p.start + size_t(p.width) * p.height, p.width);
+    const uint32_t last = endSharpness(w, end, p.width);
     const uint32_t continuing = sureOf(w, p.start, p.width, p.height);
-    if (std::min(first, last) >= sureEnds && continuing >= sureContinuing)
+    const bool groundEnds =
+        uniformRow(w, end - p.width, p.width) && (end == w.count || w[end] != w[end - 1]);
+    if ((std::min(first, last) >= sureEnds && continuing >= sureContinuing) || groundEnds)
         return noteSure;
     if (std::max(first, last) >= likelyEnd ||
         (continuing >= likelyContinuing && p.width * p.height >= likelyPixels))
