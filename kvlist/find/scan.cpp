@@ -296,8 +296,13 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
                      pieces);
         for (const Piece &p : pieces) {
             const uint64_t offset = parity + 2 * uint64_t(p.start);
+            const Note note = noteOf(w, p);
+            // A few rows, or a few pixels, are no picture on their own.
+            if (note == noteUnsure &&
+                (p.height < unsureMinRows || p.width * p.height < unsureMinPixels))
+                continue;
             if (offset <= UINT32_MAX)
-                out.push_back({uint32_t(offset), p.width, p.height, noteOf(w, p)});
+                out.push_back({uint32_t(offset), p.width, p.height, note});
         }
     }
     return out;

@@ -23,3 +23,6 @@ constexpr uint32_t blockMaxRows = 4096;
 // whole picture every time; one end this plain, two times in three.
 constexpr uint32_t sureEnds = 90, sureContinuing = 85;
 constexpr uint32_t likelyEnd = 80, likelyContinuing = 90, likelyPixels = 512;
+// An unsure candidate this short or this small was never a picture on the
+// tuned part of the development corpus.
+constexpr uint32_t unsureMinRows = 8, unsureMinPixels = 128;
