@@ -258,6 +258,14 @@ TEST(FindPictures, NoPictureInSmoothNonPictures) {
         utf16.push_back(0);
     }
     EXPECT_EQ(found(utf16), "") << "utf-16";
+    // Cyrillic words between ASCII ones: letters of one block of code points.
+    Bytes cyrillic;
+    for (uint32_t i = 0; cyrillic.size() < 20000; i++) {
+        const uint32_t c = i % 9 == 8 ? 0x20 : i % 23 < 6 ? 0x61 + i * 7 % 26 : 0x430 + i * 11 % 32;
+        cyrillic.push_back(uint8_t(c));
+        cyrillic.push_back(uint8_t(c >> 8));
+    }
+    EXPECT_EQ(found(cyrillic), "") << "utf-16, one script";
     std::vector<uint32_t> gamma, sine, audio;
     for (uint32_t i = 0; i < 4096; i++) {
         gamma.push_back(uint32_t(i * i / 512)); // 0 .. 32752, always rising

@@ -90,6 +90,24 @@ static bool plainBackground(Words w, size_t start, size_t n, const uint32_t *val
     return false;
 }
 
+// UTF-16 text of one script: letters from one block of 256 code points
+// beside ASCII, with spaces between words.
+static bool utf16Text(Words w, size_t start, size_t n) {
+    uint32_t blocks[0x30] = {};
+    size_t ascii = 0, spaces = 0;
+    for (size_t i = start; i < start + n; i++) {
+        const uint32_t v = w[i];
+        if (v >> 8 == 0) {
+            ascii += printable(v);
+            spaces += v == 0x20 || v == 0x0A;
+        } else if (v >> 8 < 0x30) {
+            blocks[v >> 8]++;
+        }
+    }
+    const uint32_t script = *std::max_element(blocks, blocks + 0x30);
+    return (ascii + script) * 8 >= n * 7 && script * 4 >= n && spaces * 32 >= n;
+}
+
 const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height) {
     const size_t n = size_t(width) * height;
     uint32_t values[8];
@@ -130,7 +148,7 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
     }
     if (distinct < 3)
         return "fewer than 3 values";
-    if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7)
+    if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7 || utf16Text(w, start, n))
         return "text";
     // A dark picture on blue has long runs of one value; a table of small
     // numbers has few.
