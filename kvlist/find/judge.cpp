@@ -90,6 +90,19 @@ static bool plainBackground(Words w, size_t start, size_t n, const uint32_t *val
     return false;
 }
 
+bool fewValues(Words w, size_t start, size_t n) {
+    uint32_t a = w[start], b = a;
+    for (size_t i = start; i < start + n; i++) {
+        const uint32_t v = w[i];
+        if (v != a && v != b) {
+            if (a != b)
+                return false;
+            b = v;
+        }
+    }
+    return true;
+}
+
 // UTF-16 text of one script: letters from one block of 256 code points
 // beside ASCII, with spaces between words.
 static bool utf16Text(Words w, size_t start, size_t n) {
@@ -146,7 +159,7 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         rises += v > prev;
         falls += v < prev;
     }
-    if (distinct < 3)
+    if (fewValues(w, start, n))
         return "fewer than 3 values";
     if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7 || utf16Text(w, start, n))
         return "text";

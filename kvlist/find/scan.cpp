@@ -296,6 +296,10 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
                      pieces);
         for (const Piece &p : pieces) {
             const uint64_t offset = parity + 2 * uint64_t(p.start);
+            // A part of a block may be what its other parts made look like a
+            // picture: one of one or two values is none.
+            if (fewValues(w, p.start, size_t(p.width) * p.height))
+                continue;
             const Note note = noteOf(w, p);
             // A few rows, or a few pixels, are no picture on their own.
             if (note == noteUnsure &&

@@ -59,4 +59,6 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
 
 uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height);
 Note noteOf(Words w, const Piece &p);
+// One or two values only: padding, a bitmap, a table of two entries.
+bool fewValues(Words w, size_t start, size_t n);
 bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32_t rows);
