@@ -146,40 +146,47 @@ std::vector<uint32_t> breakRows(Words w, size_t start, uint32_t width, uint32_t 
     return cuts;
 }
 
-// A ground inside the block that frames what is on it: the first and the
-// last plain row of one colour hold something between them, and the run of
-// that colour through the first begins, and the one through the last ends,
-// a whole number of rows apart. That is the picture (or the pictures on one
-// ground), whatever data around it read as rows of the same width.
+// A ground inside the block that frames what is on it: the first run of
+// one colour a row long at least, and the last such run of that colour,
+// hold something between them, and the first begins and the last ends a
+// whole number of rows apart. That is the picture (or the pictures on one
+// ground), whatever data around it read as rows of the same width, and
+// whichever word the block started at.
 bool groundFrame(Words w, size_t &start, uint32_t width, uint32_t &rows, size_t lo, size_t hi) {
-    const size_t wd = width;
-    uint32_t first = 0;
-    while (first < rows &&
-           !plainRowOf(w, start + size_t(first) * wd, width, w[start + size_t(first) * wd]))
-        first++;
-    if (first == rows)
-        return false;
-    const uint32_t ground = w[start + size_t(first) * wd];
-    if (ground == 0 || ground == 0xFFFF)
+    const size_t wd = width, end = start + size_t(rows) * wd;
+    // The run through word i: [from, to).
+    auto runAt = [&](size_t i, size_t &from, size_t &to) {
+        from = i;
+        to = i + 1;
+        while (from > lo && w[from - 1] == w[i])
+            from--;
+        while (to < hi && w[to] == w[i])
+            to++;
+    };
+    size_t p = 0, firstEnd = 0, i = start;
+    for (; i < end; i = firstEnd) {
+        runAt(i, p, firstEnd);
+        if (firstEnd - p >= wd)
+            break;
+    }
+    const uint32_t ground = i < end ? w[i] : 0;
+    if (i >= end || ground == 0 || ground == 0xFFFF)
         return false;
     // The frame may reach past the block: the last rows of a picture on a
     // ground often continue too little to be found.
-    const size_t room = (hi - start) / wd;
-    uint32_t last = uint32_t(std::min<size_t>(room, rows + findMaxHeight)) - 1;
-    while (last > first && !plainRowOf(w, start + size_t(last) * wd, width, ground))
-        last--;
-    bool between = false;
-    for (uint32_t r = first + 1; r < last && !between; r++)
-        between = !plainRowOf(w, start + size_t(r) * wd, width, ground);
-    if (!between)
-        return false;
-    size_t p = start + size_t(first) * wd, q = start + size_t(last + 1) * wd;
-    while (p > lo && w[p - 1] == ground)
-        p--;
-    while (q < hi && w[q] == ground)
-        q++;
-    if ((q - p) % wd != 0 || (q - p) / wd < findMinHeight ||
-        (p == start && q == start + rows * wd) || (q - p) / wd > blockMaxRows)
+    const size_t reach = std::min(hi, end + size_t(findMaxHeight) * wd);
+    size_t q = 0, lastStart = 0;
+    for (size_t j = firstEnd; j < reach;) {
+        size_t from, to;
+        runAt(j, from, to);
+        if (w[j] == ground && to - from >= wd) {
+            lastStart = from;
+            q = to;
+        }
+        j = to;
+    }
+    if (q == 0 || lastStart <= firstEnd || (q - p) % wd != 0 || (q - p) / wd < findMinHeight ||
+        (p == start && q == end) || (q - p) / wd > blockMaxRows)
         return false;
     start = p;
     rows = uint32_t((q - p) / wd);
