@@ -243,6 +243,19 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
         if (added <= most)
             rows += added;
     }
+    // A ground that runs on before the start (black padding before an icon on
+    // black) leaves the row grid to the end: where the ground's run ends a
+    // few words past the last row, the picture ends there.
+    {
+        const size_t end = start + size_t(rows) * wd;
+        const uint32_t ground = w[end - 1];
+        size_t k = 0;
+        while (k + 1 < wd && end + k < hi && w[end + k] == ground)
+            k++;
+        if (k > 0 && k + 1 < wd && start > lo && w[start - 1] == w[start] && w[start] == ground &&
+            plainRowOf(w, end - wd, width, ground))
+            start += k;
+    }
     // Pictures on one ground, back to back; frames of an animation.
     uint32_t h = 0;
     if (plainRowOf(w, start, width, top))
