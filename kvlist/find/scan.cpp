@@ -1,4 +1,22 @@
 // The scan that ties the steps together.
+//
+// How the finder works. A picture is rows of 16-bit words whose bit 15 does
+// not change, whose channels change little from one word to the next, and
+// whose every row resembles the row before it: words one row apart are
+// alike. So, at either byte parity, each run of words of one bit 15 is cut
+// into blocks of 64 words; each smooth block names the distance (the width)
+// at which its words resemble the words before them clearly better than at
+// nearby distances (widths.cpp). From each block naming a width, the scan
+// walks back to where rows begin to continue into one another and down to
+// where they stop (bounds.cpp), and moves the result onto the row grid its
+// margins, seams and ends agree on (fixups.cpp). What is no picture (text,
+// tables, code, padding) is rejected (judge.cpp). Pieces of one width on
+// one row grid are joined into blocks; each block is then grown to its
+// plain ground, whose run starts where the data before it ends and so fixes
+// the row grid, and cut into pictures: where one ground frames several, where
+// animation frames repeat, where an unrelated picture begins, and at the
+// device's 160 rows (segment.cpp). Last, each picture gets a note saying how
+// sure the finder is of it.
 #include <algorithm>
 #include <iterator>
 #include <map>
