@@ -1,12 +1,18 @@
 """kvlist move and kvlist check on files made in a temporary folder: exact output, messages, status."""
+import collections
 import os
 import random
 import struct
 import subprocess
+import sys
 import unittest
 import zlib
 
 from kvfiles import PUSH, InTempDir, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "bench"))
+import bench_move  # noqa: E402  the benchmark's scoring of adversarial pairs
+import mkadversarial  # noqa: E402
 
 KVLIST = os.environ["KVLIST"]
 
@@ -136,6 +142,31 @@ class WholeFiles(InTempDir):
                 self.assertEqual(([l.split(": ", 1)[1] for l in lines[:-1]], status),
                                  ([word] * (len(lines) - 1), 0))
                 self.assertGreaterEqual(len(lines), 5)
+
+
+class Adversarial(InTempDir):
+    """Small version pairs of bench/mkadversarial.py, scored as the benchmark scores them. Seeds 1 and 2
+    catch identical copies taken in order when their counts differ, 2 and 5 a look-alike on a shared
+    ground taken for a redrawn icon when all pixels are compared, not only the distinctive ones."""
+    def test_never_a_wrong_offset(self):
+        right = counted = 0
+        wrong, expected = [], collections.Counter()
+        for seed in (1, 2, 5, 9):
+            folder = "pair%d" % seed
+            mkadversarial.make(folder, seed, 128)
+            with open(os.path.join(folder, "ANSWERS")) as f:
+                answers = [line.split() for line in f]
+            out, err, status = kvlist("move", *(os.path.join(folder, n) for n in ("OLD.bin", "OLD.lst", "NEW.bin")))
+            r, w, c, misses = bench_move.score_adversarial(out.decode("latin-1"), err, answers)
+            right, counted = right + r, counted + c
+            wrong += ["seed %d: %s" % (seed, m) for m in misses if m.startswith("WRONG")]
+            expected.update(a[2] for a in answers)
+            self.assertEqual(status, 1)  # every pair has refused lines and pictures gone
+        self.assertEqual(wrong, [])
+        self.assertGreaterEqual(100 * right, 97 * counted, "%d of %d entries right" % (right, counted))
+        # The pairs hold every case: pictures kept, moved, redrawn, gone, and refused lines.
+        self.assertEqual(sorted(expected), ["changed", "moved", "not-found", "refused", "same"])
+        self.assertGreater(counted, 200)
 
 
 class BadInput(InTempDir):
