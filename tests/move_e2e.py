@@ -1,12 +1,18 @@
 """kvlist move and kvlist check on files made in a temporary folder: exact output, messages, status."""
+import collections
 import os
 import random
 import struct
 import subprocess
+import sys
 import unittest
 import zlib
 
 from kvfiles import PUSH, InTempDir, RUNNER, WINDOW, WINDOWS, bmp, device_values, firmware, pack_device, run
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "bench"))
+import bench_move  # noqa: E402  the benchmark's scoring of adversarial pairs
+import mkadversarial  # noqa: E402
 
 KVLIST = os.environ["KVLIST"]
 
@@ -136,6 +142,69 @@ class WholeFiles(InTempDir):
                 self.assertEqual(([l.split(": ", 1)[1] for l in lines[:-1]], status),
                                  ([word] * (len(lines) - 1), 0))
                 self.assertGreaterEqual(len(lines), 5)
+
+
+class Adversarial(InTempDir):
+    """Small version pairs of bench/mkadversarial.py, scored as the benchmark scores them. Seeds 1 and 2
+    catch identical copies taken in order when their counts differ, 2 and 5 a look-alike on a shared
+    ground taken for a redrawn icon when all pixels are compared, not only the distinctive ones."""
+    def test_never_a_wrong_offset(self):
+        right = counted = 0
+        wrong, expected = [], collections.Counter()
+        for seed in (1, 2, 5, 9):
+            folder = "pair%d" % seed
+            mkadversarial.make(folder, seed, 128)
+            with open(os.path.join(folder, "ANSWERS")) as f:
+                answers = [line.split() for line in f]
+            out, err, status = kvlist("move", *(os.path.join(folder, n) for n in ("OLD.bin", "OLD.lst", "NEW.bin")))
+            r, w, c, misses = bench_move.score_adversarial(out.decode("latin-1"), err, answers)
+            right, counted = right + r, counted + c
+            wrong += ["seed %d: %s" % (seed, m) for m in misses if m.startswith("WRONG")]
+            expected.update(a[2] for a in answers)
+            self.assertEqual(status, 1)  # every pair has refused lines and pictures gone
+        self.assertEqual(wrong, [])
+        self.assertGreaterEqual(100 * right, 97 * counted, "%d of %d entries right" % (right, counted))
+        # The pairs hold every case: pictures kept, moved, redrawn, gone, and refused lines.
+        self.assertEqual(sorted(expected), ["changed", "moved", "not-found", "refused", "same"])
+        self.assertGreater(counted, 200)
+
+
+class NotYetMended(InTempDir):
+    """Wrong offsets kvlist move reports today, with status 0: expected failures, so that these rows fail
+    once the faults are mended, until their marks go. A redrawn picture is compared only with the starts
+    that its fingerprints and its neighbours voted for: a start a row or a pixel off its true place wins
+    when the true place got no vote (pictures of rows all alike, whose fingerprints all repeat, get none).
+    And a place that matches just over half the distinctive pixels of an icon that is gone, straddling a
+    look-alike and random bytes, is taken for the icon redrawn."""
+    @unittest.expectedFailure
+    def test_a_redrawn_picture_is_never_a_row_off(self):
+        row = [(x * 4) << 10 | (x * 3 + 7) for x in range(8)]  # 8 pixels, all unlike
+        rows = pack_device(row * 43)
+        redrawn = bytearray(rows)
+        for k in range(10):
+            redrawn[(k * 67 + 5) % 344 * 2] ^= 0x34
+        # The picture moved by +2; the neighbour after it by +18, a row further.
+        a, b, tail = noise(24 * 17 * 2, 1), noise(58 * 11 * 2, 2), noise(300, 4)
+        old, at = lay([("a", a), noise(40, 3), ("rows", rows), tail, ("b", b)])
+        self.write("old.bin", old)
+        self.write("new.bin", lay([a, noise(40, 3), b"xy", bytes(redrawn), tail[:100], noise(16, 5), tail[100:], b])[0])
+        self.write("p.lst", "0x%08X 0x0000 24 17 a\n0x%08X 0x0000 8 43 rows\n0x%08X 0x0000 58 11 b\n"
+                   % (at["a"], at["rows"], at["b"]))
+        report = kvlist("move", "old.bin", "p.lst", "new.bin")[1].splitlines()[1]
+        self.assertIn(report, ("rows: not found", "rows: changed, moved by +2 (33 of 43 rows equal)"))
+
+    @unittest.expectedFailure
+    def test_adversarial_pairs_that_mislead_it(self):
+        wrong = []
+        for seed, kib in ((11, 64), (6, 1024)):  # a redrawn icon a pixel off; a gone icon found
+            folder = "pair%d" % seed
+            mkadversarial.make(folder, seed, kib)
+            with open(os.path.join(folder, "ANSWERS")) as f:
+                answers = [line.split() for line in f]
+            out, err, _ = kvlist("move", *(os.path.join(folder, n) for n in ("OLD.bin", "OLD.lst", "NEW.bin")))
+            misses = bench_move.score_adversarial(out.decode("latin-1"), err, answers)[3]
+            wrong += ["seed %d: %s" % (seed, m) for m in misses if m.startswith("WRONG")]
+        self.assertEqual(wrong, [])
 
 
 class BadInput(InTempDir):

@@ -1,0 +1,18 @@
+// kvlist find over random firmware files: every candidate lies inside the
+// file, within the limits a draft list promises, in offset order.
+#include <cstdlib>
+
+#include "find.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
+    uint64_t last = 0;
+    for (const Candidate &c : findPictures(data, size)) {
+        const uint64_t bytes = uint64_t(c.width) * c.height * 2;
+        if (c.width < findMinWidth || c.width > findMaxWidth || c.height < findMinHeight ||
+            c.height > findMaxHeight || uint64_t(c.width) * c.height > findMaxPixels ||
+            c.offset > size || bytes > size - c.offset || c.sure > 100 || c.offset < last)
+            abort();
+        last = c.offset;
+    }
+    return 0;
+}
