@@ -55,7 +55,8 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
     std::vector<Span> blocks;
     for (const size_t j : order) {
         if (blocks.empty() || jobs[j].start >= blocks.back().end)
-            blocks.push_back({jobs[j].start, jobs[j].start + jobs[j].size});
+            blocks.push_back({jobs[j].start, jobs[j].start + jobs[j].size,
+                              2 * uint64_t(items[jobs[j].item].entry.width)});
         else
             blocks.back().end = std::max(blocks.back().end, jobs[j].start + jobs[j].size);
         jobs[j].block = blocks.size() - 1;

@@ -35,9 +35,11 @@ std::string moveSummary(const unsigned counts[moveWords]);
 
 // The steps, for the unit tests.
 
-// Bytes [start, end) of a file.
+// Bytes [start, end) of a file; for a block, the bytes of a row of its
+// picture (0 when not known).
 struct Span {
     uint64_t start, end;
+    uint64_t row = 0;
 };
 
 // For spans in the order of their entries: whether each lies in every longest
@@ -55,6 +57,6 @@ std::vector<Placement> placeBlocks(const uint8_t *old, size_t oldSize,
                                    size_t nowSize);
 
 // Whether a redrawn block, with equal of its pixels (those unlike its most
-// common colour) equal at the best place and next at the next best place, is
-// found there for sure.
+// common colour) equal at the best place and next at the next best place
+// near it, is found there for sure.
 bool redrawnFound(uint64_t pixels, uint64_t equal, uint64_t next);

@@ -17,6 +17,7 @@ constexpr size_t probeWindows = 64;           // fingerprints a redrawn block is
 constexpr size_t probeCandidates = 8;         // best voted starts tried per block
 constexpr size_t probeRepeats = 4;            // a fingerprint found more often in it does not vote
 constexpr size_t votesKept = 1 << 16;
+constexpr uint64_t nearRows = 4; // rows (and pixels) off a redrawn place that compete with it
 
 uint32_t wordAt(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8; }
 
@@ -355,11 +356,27 @@ class Placer {
         std::vector<std::pair<uint64_t, uint64_t>> out;
         for (size_t i = 0; i < tried.size(); i++) {
             uint64_t next = 0;
+            const uint64_t a = tried[i].first;
             for (size_t j = 0; j < tried.size(); j++) {
-                const uint64_t a = tried[i].first, b = tried[j].first;
+                const uint64_t b = tried[j].first;
                 if (j != i && (a > b ? a - b : b - a) < p.size)
                     next = std::max(next, tried[j].second);
             }
+            if (!redrawnFound(pixels, tried[i].second, next))
+                continue;
+            // The starts near it that no fingerprint voted for (in a picture
+            // of rows alike every fingerprint repeats) compete too: a few
+            // pixels and a few rows off.
+            const uint64_t row = blocks[pr.group.members[0]].row;
+            for (uint64_t k = 1; k <= nearRows; k++)
+                for (const uint64_t d : {2 * k, row * k})
+                    for (const int sign : {-1, 1}) {
+                        if (d == 0 || (sign < 0 && a < pr.lo + d) ||
+                            (sign > 0 && a + d > pr.lastStart))
+                            continue;
+                        const uint64_t b = sign < 0 ? a - d : a + d;
+                        next = std::max(next, distinctiveEqual(p, b));
+                    }
             if (redrawnFound(pixels, tried[i].second, next))
                 out.push_back(tried[i]);
         }
@@ -495,9 +512,10 @@ class Placer {
 } // namespace
 
 bool redrawnFound(uint64_t pixels, uint64_t equal, uint64_t next) {
-    // Most pixels match, and every other place differs in more than twice as
-    // many pixels, and in a sixty-fourth of them more.
-    if (equal > pixels || next > equal || 2 * equal <= pixels)
+    // Three in four pixels match (a look-alike on the same ground matches
+    // half), and every other place differs in more than twice as many
+    // pixels, and in a sixty-fourth of them more.
+    if (equal > pixels || next > equal || 4 * equal < 3 * pixels)
         return false;
     return pixels - next >= 2 * (pixels - equal) + pixels / 64 + 2;
 }
