@@ -5,20 +5,9 @@
 #include <vector>
 
 #include "check.h"
+#include "noise.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
-
-Bytes noise(size_t n, uint32_t seed) {
-    Bytes out(n);
-    uint32_t x = seed * 2654435761u + 12345;
-    for (uint8_t &b : out) {
-        x = x * 1103515245u + 12345;
-        b = uint8_t(x >> 23);
-    }
-    return out;
-}
 
 // clang-format off
 TEST(Check, Sums) {

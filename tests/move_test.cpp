@@ -6,25 +6,14 @@
 #include <vector>
 
 #include "move.h"
+#include "noise.h"
 
 namespace {
-
-using Bytes = std::vector<uint8_t>;
 
 std::string hex8(uint64_t v) {
     char text[20];
     snprintf(text, sizeof text, "%08llX", static_cast<unsigned long long>(v));
     return text;
-}
-
-Bytes noise(size_t n, uint32_t seed) {
-    Bytes out(n);
-    uint32_t x = seed * 2654435761u + 12345;
-    for (uint8_t &b : out) {
-        x = x * 1103515245u + 12345;
-        b = uint8_t(x >> 23);
-    }
-    return out;
 }
 
 // A picture of one of these shapes, after its seed.
