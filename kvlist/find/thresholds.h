@@ -76,6 +76,68 @@ constexpr int gridReach = 2;
 // of a picture often continue too little) to this many after.
 constexpr size_t endBefore = 2, endAfter = 1;
 
+// Fix-ups (fixups.cpp).
+// Rows up to this many beyond a band of plain rows at either end of a picture
+// belong to what lies beyond: the next frame, or data.
+constexpr uint32_t beyondBandRows = 4;
+// Stray words between padding and a picture: a value or two the padding's
+// writer left.
+constexpr uint32_t strayWords = 2;
+// A picture of another width is sought only this many rows in: a cut sooner
+// leaves too few rows for a picture ...
+constexpr uint32_t otherWidthAfterRows = findMinHeight;
+// ... where two blocks in a row name its width within this many words.
+constexpr uint32_t labelAgree = 1;
+// An icon's margin runs are sought this many rows up and down: margins are
+// a few rows thick, farther runs are data.
+constexpr size_t marginReach = 8;
+// Rows that continue up into a picture join it up to this many, and rows
+// inside its margin up to a plain row this many away: a margin's width.
+constexpr uint32_t extendUpRows = 64;
+constexpr size_t marginSearchRows = 64;
+// A row seam is looked for in pictures this tall and wide: in fewer rows or
+// columns one column stands out by chance.
+constexpr uint32_t alignMinRows = 8, alignMinWidth = 8;
+// The seam column changes this many times the first column's change, plus
+// this many levels a row, ...
+constexpr uint32_t seamOverFirst = 2, seamPerRow = 4;
+// ... and a quarter more than any column not beside it: an edge inside a
+// picture makes seams alike in several columns.
+constexpr Fraction seamOverSecond{5, 4};
+
+// Judgement (judge.cpp).
+// A word is matched below when a word under it is within this many levels:
+// sureness counts the words that plainly continue.
+constexpr uint32_t sureDistance = 6;
+// A dark sprite is small numbers too, but on a ground: one of the first
+// values met fills a quarter of it; a table has no such value.
+constexpr uint32_t groundCandidates = 8;
+constexpr Fraction groundShare{1, 4};
+// Words this share of which are printable (two bytes, or one beside a zero)
+// are text: a picture's words hardly ever are, text with digits and signs is.
+constexpr Fraction textShare{7, 8};
+// UTF-16 text of one script, set on the tuned part of the development
+// corpus: a quarter of its words in one block of 256 code points, and a space
+// or line end every 32 words at least, between its words.
+constexpr Fraction scriptShare{1, 4}, spaceShare{1, 32};
+// A table of small numbers: nearly all its nonzero words below 256 ...
+constexpr Fraction smallNumbersShare{31, 32};
+// ... without the long runs of one value a dark picture on a ground has.
+constexpr Fraction repeatsShare{1, 2};
+// A table that only rises (or falls) turns fewer times than every other row.
+constexpr Fraction turnsPerRow{1, 2};
+// Records are values scattered among zeros: more than a quarter of the
+// nonzero words stand alone; a sprite on black is blobs of colour.
+constexpr Fraction scatteredShare{1, 4};
+// Rough: a step of more than this from word to word on average, ...
+constexpr uint32_t roughStep = 20;
+// ... or more than this many times the step one row down plus this much a
+// word: records and code change along a row, pictures change little.
+constexpr uint32_t roughOverDown = 3, roughSlack = 6;
+// Periodic: rows plainly more like the row two above, by a quarter, as the
+// rows of a table that repeat every other row are.
+constexpr Fraction periodicShare{3, 4};
+
 constexpr uint32_t minSure = 60;
 // A block of one width may hold many pictures back to back: it is cut into
 // pictures only once it is whole.
