@@ -138,10 +138,72 @@ constexpr uint32_t roughOverDown = 3, roughSlack = 6;
 // rows of a table that repeat every other row are.
 constexpr Fraction periodicShare{3, 4};
 
-constexpr uint32_t minSure = 60;
-// A block of one width may hold many pictures back to back: it is cut into
-// pictures only once it is whole.
+// Segments (segment.cpp), set on the tuned part of the development corpus.
+// A block may hold many pictures back to back: it is cut into pictures only
+// once it is whole.
 constexpr uint32_t blockMaxRows = 4096;
+// Black and all-ones are padding as often as ground: a block grows through
+// rows of them only up to this share of its rows.
+constexpr Fraction paddingReach{1, 2};
+// Pictures on one ground: a row or two past the last cell are what lies after
+// the pictures ...
+constexpr uint32_t pastRows = 2;
+// ... and the pictures start within a quarter of the cell's height of one
+// row of their cells.
+constexpr Fraction firstRowSpread{1, 4};
+// Frames: words one frame apart match when this close (a ground left out) ...
+constexpr uint32_t frameDistance = 2;
+// ... counted on every 11th word for a look at every height, every 3rd where
+// the look found half the words matching, ...
+constexpr size_t frameLookStride = 11, frameStride = 3;
+// ... in 1/1000 of the words: a look worth a closer one, the least for frames
+// and the least by which one frame apart beats one row apart, ...
+constexpr uint32_t frameLook = 500, frameMin = 600, frameOverRow = 250;
+// ... and the frame is the smallest height scoring this share of the best:
+// a height of two frames scores as well as one.
+constexpr Fraction frameNearly{17, 20};
+// Pictures that meet: hardly a word continues into the next row, ...
+constexpr Fraction breakKept{1, 8};
+// ... their difference changes along the row half as much as the rows do
+// (an edge across one picture changes them by much the same), ...
+constexpr Fraction unrelatedShare{1, 2};
+// ... and no other such row is this near, as in a texture of cells.
+constexpr uint32_t breakApart = 8;
+
+// The scan (scan.cpp).
+// A block's label comes from its own profile and those of the blocks this
+// many before and after, so that a width shows through flat parts.
+constexpr size_t labelBefore = 1, labelAfter = 2;
+// A smooth block steps at most this much from word to word on average: words
+// at random step 32, code and compressed data about as much.
+constexpr size_t maxMeanStep = 24;
+// A seed's width is voted for by the blocks up to this many on; the widths
+// most voted for are kept and the first ones tried.
+constexpr size_t voteBlocks = 16;
+constexpr uint32_t votedWidths = 3, triedWidths = 2;
+static_assert(triedWidths <= votedWidths, "the widths tried are among those kept");
+// A region of one width runs on past blocks naming another, up to this many
+// in a row (an edge, a busy part).
+constexpr size_t regionMisses = 2;
+// A width is refined at most this many times: it settles in one or two.
+constexpr uint32_t widthPasses = 3;
+// A guess this many rows tall reaching this many blocks past its seed is the
+// picture: no other guess does better.
+constexpr uint32_t enoughRows = 16;
+constexpr size_t enoughBlocks = 4;
+// The blocks this many after a seed would find what it found.
+constexpr size_t seedCoverBlocks = 2;
+// A small run of rows is easily matched by chance: the share of its words
+// matched below (sureOf) must be at least minSure, tinySure below tinyPixels
+// and smallSure below smallPixels.
+constexpr uint32_t minSure = 60;
+constexpr uint32_t tinyPixels = 128, tinySure = 90, smallPixels = 512, smallSure = 70;
+// Pieces of one width on one row grid up to this many rows apart are one
+// picture cut at an edge across it ...
+constexpr uint64_t joinMaxGap = 8;
+// ... and a piece of one width starting within this many rows after another
+// is put on its row grid: frames back to back, whose content may not show it.
+constexpr uint64_t frameGridRows = 16;
 
 // The notes, measured on the tuned part of the development corpus: a
 // picture both of whose ends are this plain (in percent of words that
