@@ -301,6 +301,88 @@ TEST(FindPictures, LongRunsCutAtRowsWithinTheLimits) {
     EXPECT_EQ(rows, 500u);
 }
 
+// A block of rows of one width, grown to its plain ground and cut into
+// pictures: each row's words between noise, and the pictures expected in
+// them back to back from skip words on.
+TEST(FindPictures, BlocksGrownToTheirGroundAndCut) {
+    const uint32_t sky = rgb(6, 20, 28);
+    auto onGround = [](uint32_t w, uint32_t h, uint32_t ground, uint32_t x, uint32_t y,
+                       const std::vector<uint32_t> &inner, uint32_t iw) {
+        std::vector<uint32_t> p(size_t(w) * h, ground);
+        for (size_t i = 0; i < inner.size(); i++)
+            p[(y + i / iw) * w + x + i % iw] = inner[i];
+        return p;
+    };
+    auto join = [](std::vector<uint32_t> a, const std::vector<uint32_t> &b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<uint32_t> landscape = onGround(41, 33, sky, 4, 5, picture(30, 24), 30);
+    for (size_t i = 41 * 17; i < landscape.size(); i++) // a meadow below the sky
+        landscape[i] = landscape[i] == sky ? rgb(4, 22, 6) : landscape[i];
+    std::vector<uint32_t> icons, frames, cells, pair = picture(37, 25), still = picture(31, 23);
+    for (uint32_t k = 0; k < 3; k++) {
+        std::vector<uint32_t> inner = picture(25 + 2 * k, 24 - k);
+        for (uint32_t &v : inner)
+            v ^= k * 0x1C07;
+        icons = join(icons, onGround(37, 29, sky, 5 + k, 3, inner, 25 + 2 * k));
+    }
+    // Green up and down again, so that each frame runs on smoothly into the
+    // next; a yellow square moves from frame to frame.
+    for (uint32_t f = 0; f < 4; f++)
+        for (uint32_t i = 0; i < still.size(); i++) {
+            const uint32_t x = i % 31, y = i / 31;
+            frames.push_back(x >= 3 + 4 * f && x < 8 + 4 * f && y >= 8 && y < 13
+                                 ? rgb(31, 31, 0)
+                                 : (still[i] & ~0x3E0u) | std::min(y, 22 - y) * 2 << 5);
+        }
+    // Bands of bricks five rows tall, bright and dark in turn.
+    for (uint32_t y = 0; y < 60; y++)
+        for (uint32_t x = 0; x < 37; x++) {
+            const uint32_t k = y / 5, h = (k * 2654435761u ^ (x + 3 * k) / 5 * 40503u) >> 9;
+            const uint32_t base = k % 2 ? 0 : 20;
+            cells.push_back(rgb(base + h % 11, base + (h >> 4) % 11,
+                                base + (h >> 8) % 11 - (base ? y % 5 : 0)));
+        }
+    for (uint32_t &v : pair)
+        v ^= 0x7C00;
+    pair = join(picture(37, 21), pair);
+    const std::vector<uint32_t> edge = onGround(41, 31, sky, 4, 3, picture(37, 25), 37);
+    std::vector<uint32_t> cornered = picture(36, 25); // black corners, on black after padding
+    for (uint32_t y = 0; y < 3; y++)
+        for (uint32_t x = 0; x + y < 3; x++)
+            cornered[y * 36 + x] = cornered[(24 - y) * 36 + 35 - x] = 0;
+    const std::vector<uint32_t> padded =
+        join(std::vector<uint32_t>(400, 0), onGround(39, 32, 0, 0, 5, cornered, 36));
+    struct Row {
+        const char *what;
+        std::vector<uint32_t> words;
+        uint32_t width;
+        std::vector<uint32_t> heights;
+        uint32_t skip = 0;
+    } rows[] = {
+        {"icon on a sky and a meadow: both grounds are its own", landscape, 41, {33}},
+        {"icons on one ground, cut at their height", icons, 37, {29, 29, 29}},
+        {"frames with no ground, cut at their height", frames, 31, {23, 23, 23, 23}},
+        {"unrelated pictures, cut where the second begins", pair, 37, {21, 25}},
+        {"a texture of cells, not cut at its breaks", cells, 37, {60}},
+        {"201 rows, cut into two", picture(23, 201), 23, {100, 101}},
+        {"icon reaching its right edge: the ground's runs frame it", edge, 41, {31}},
+        // Black rows above it are the padding's; it ends where the black ends.
+        {"icon on black after black padding", padded, 39, {27}, 400 + 5 * 39},
+    };
+    for (const Row &r : rows) {
+        const Placed p = between(900, r.words, 700);
+        std::string want;
+        uint32_t at = p.offset + 2 * r.skip;
+        for (uint32_t h : r.heights) {
+            want += expect(at, r.width, h);
+            at += 2 * r.width * h;
+        }
+        EXPECT_EQ(found(p.bytes), want) << r.what;
+    }
+}
+
 // Four blocks of 64 words, as the finder judges them.
 TEST(Steps, DipWidthNamesTheRowLength) {
     for (uint32_t w : {5u, 9u, 13u, 37u, 64u, 101u, 127u, 128u}) {

@@ -19,15 +19,16 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows) {
     for (size_t i = start; i < start + words; i++) {
         const size_t j = i + width;
         const uint32_t v = spreadAt(w, i), down = spreadDistance(v, spreadAt(w, j));
-        if (down > 3) {
+        if (down > nearDistance) {
             // Past the end of the run nothing matches.
             const uint32_t left = spreadDistance(v, spreadAt(w, j - 1));
             const uint32_t right = j + 1 < w.count ? spreadDistance(v, spreadAt(w, j + 1)) : 93;
             // Equal distances from one plain colour to another are no match.
-            if (!(down <= left && down <= right && (down < std::max(left, right) || down <= 24)))
+            if (!(down <= left && down <= right &&
+                  (down < std::max(left, right) || down <= continueDistance)))
                 continue;
         }
-        if (++good * 2 >= words)
+        if (++good * rowShare.den >= words * rowShare.num)
             return true;
     }
     size_t near = 0;
@@ -43,11 +44,11 @@ bool rowContinues(Words w, size_t start, uint32_t width, uint32_t rows) {
         sd = sr;
         near += std::min(down, std::min(left, right));
     }
-    return near <= 10 * words;
+    return near <= rowMeanDistance * words;
 }
 
-// Narrow rows are judged a few at a time: about 24 words.
-uint32_t rowsPerTest(uint32_t width) { return (24 + width - 1) / width; }
+// Narrow rows are judged a few at a time: about testWords words.
+uint32_t rowsPerTest(uint32_t width) { return (testWords + width - 1) / width; }
 
 // The first word of the picture of this width around seed: back row by
 // row while the rows continue, then the word where continuing begins.
@@ -55,10 +56,10 @@ size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, siz
                uint32_t width) {
     const uint32_t m = rowsPerTest(width);
     size_t top = seed;
-    for (uint32_t walked = 0; top >= cursor + width && walked < 160; walked++) {
+    for (uint32_t walked = 0; top >= cursor + width && walked < topWalkRows; walked++) {
         // Blocks that name another width hold another picture.
         const uint32_t named = label[(top - width) / blockWords];
-        if (named >= findMinWidth && (named + 3 < width || named > width + 3) &&
+        if (named >= findMinWidth && (named + widthSlack < width || named > width + widthSlack) &&
             named % width != 0 && width % named != 0)
             break;
         if (textRow(run, top - width, width))
@@ -83,7 +84,7 @@ size_t findTop(Words run, const std::vector<uint32_t> &label, size_t cursor, siz
 // How plainly words continue down after x and not in the row before, in
 // percent: 100 when all of the first and none of the second do.
 uint32_t startSharpness(Words run, size_t x, uint32_t width) {
-    const size_t after = std::max<size_t>(width, 32);
+    const size_t after = std::max<size_t>(width, sharpWords);
     if (x + after > run.count)
         return 0;
     size_t next = 0, before = 0;
@@ -97,7 +98,7 @@ uint32_t startSharpness(Words run, size_t x, uint32_t width) {
 
 // How plainly a picture of this width ends at e, scored like startSharpness.
 uint32_t endSharpness(Words run, size_t e, uint32_t width) {
-    const size_t above = std::max<size_t>(width, 32);
+    const size_t above = std::max<size_t>(width, sharpWords);
     if (e < width + above || e > run.count)
         return 0;
     size_t kept = 0, lastRow = 0;
@@ -110,10 +111,10 @@ uint32_t endSharpness(Words run, size_t e, uint32_t width) {
 }
 
 // How plainly a picture on this row grid starts and ends: the plainest
-// start and end within two rows of the given ones.
+// start and end within gridReach rows of the given ones.
 uint32_t gridScore(Words run, size_t start, uint32_t rows, uint32_t width, size_t cursor) {
     uint32_t bestStart = 0, bestEnd = 0;
-    for (int d = -2; d <= 2; d++) {
+    for (int d = -gridReach; d <= gridReach; d++) {
         const int64_t s = int64_t(start) + d * int64_t(width);
         if (s >= int64_t(cursor))
             bestStart = std::max(bestStart, startSharpness(run, size_t(s), width));
@@ -127,11 +128,11 @@ uint32_t gridScore(Words run, size_t start, uint32_t rows, uint32_t width, size_
 // The end of a picture near approx, found like its start: the words of its
 // last row do not continue down, those of the rows above do.
 size_t pictureEnd(Words run, size_t approx, uint32_t width, uint32_t &sharpness) {
-    const size_t above = std::max<size_t>(width, 32);
+    const size_t above = std::max<size_t>(width, sharpWords);
     sharpness = 0;
     const size_t first =
-        approx > 2 * size_t(width) + above ? approx - 2 * size_t(width) : above + width;
-    const size_t last = std::min(approx + width, run.count);
+        approx > endBefore * width + above ? approx - endBefore * width : above + width;
+    const size_t last = std::min(approx + endAfter * width, run.count);
     if (first > last)
         return 0;
     // good[i - base] for words first - width - above .. last
@@ -165,18 +166,17 @@ bool continuesDown(Words w, size_t i, uint32_t width) {
     if (i + width >= w.count)
         return false;
     const uint32_t v = spreadAt(w, i), down = spreadDistance(v, spreadAt(w, i + width));
-    if (down <= 3)
+    if (down <= nearDistance)
         return true;
-    // Unrelated words differ by about 40; neighbours in a picture by less.
-    return down <= 24 && down < spreadDistance(v, spreadAt(w, i + width - 1)) &&
+    return down <= continueDistance && down < spreadDistance(v, spreadAt(w, i + width - 1)) &&
            (i + width + 1 >= w.count || down < spreadDistance(v, spreadAt(w, i + width + 1)));
 }
 
-// The share of words that continue down must rise by a third from the row
-// before a start to the rows after it, with three quarters after it; the
+// The share of words that continue down must rise by startRise from the row
+// before a start to the rows after it, with startShare of them after it; the
 // best such word within one row of the first is the start.
 size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
-    const size_t after = std::max<size_t>(width, 32);
+    const size_t after = std::max<size_t>(width, sharpWords);
     const size_t last = std::min(to, w.count);
     if (from >= last)
         return to;
@@ -189,8 +189,8 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
     for (size_t i = lo; i < stop; i++) {
         const uint32_t v = spreadAt(w, i), d = spreadDistance(v, spreadAt(w, i + width));
         good[i - lo] =
-            d <= 3 ||
-            (d <= 24 && d < spreadDistance(v, spreadAt(w, i + width - 1)) &&
+            d <= nearDistance ||
+            (d <= continueDistance && d < spreadDistance(v, spreadAt(w, i + width - 1)) &&
              (i + width + 1 >= w.count || d < spreadDistance(v, spreadAt(w, i + width + 1))));
     }
     auto count = [&](size_t a, size_t b) { // [a, b), words before lo count as not continuing
@@ -213,9 +213,9 @@ size_t pictureStart(Words w, size_t from, size_t to, uint32_t width) {
             next += good[x - 1 + after - lo];
         }
         const uint64_t score = uint64_t(next) * width - uint64_t(before) * after;
-        const bool starts = next * 2 >= after &&
+        const bool starts = next * startShare.den >= after * startShare.num &&
                             uint64_t(next) * width > uint64_t(before) * after &&
-                            score * 3 >= uint64_t(after) * width;
+                            score * startRise.den >= uint64_t(after) * width * startRise.num;
         // On a run of equal scores the last word is the start: the words
         // before it that continue by chance belong to what comes before.
         if (starts &&

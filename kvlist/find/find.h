@@ -67,6 +67,6 @@ size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t
 // own other part better than the row above: rows and width change.
 void splitWidth(Words w, size_t start, uint32_t &rows, uint32_t &width);
 
-// Why rows of smooth words are no picture, or nullptr: fewer than 8 values,
+// Why rows of smooth words are no picture, or nullptr: fewer than 3 values,
 // text, a table of small numbers, a monotone table.
 const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height);

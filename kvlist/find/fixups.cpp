@@ -14,12 +14,12 @@ void cutRows(Words w, size_t start, uint32_t width, uint32_t top, uint32_t botto
     // A few rows beyond a band of plain rows at either end belong to what
     // lies beyond: a neighbour of the same width (the next frame) or data.
     auto plain = [&](uint32_t r) { return uniformRow(w, start + size_t(r) * width, width); };
-    for (uint32_t r = bottom; r > top + 1 && r + 4 > bottom; r--)
+    for (uint32_t r = bottom; r > top + 1 && r + beyondBandRows > bottom; r--)
         if (r < bottom && plain(r) && plain(r - 1)) {
             bottom = r + 1;
             break;
         }
-    for (uint32_t r = top; r + 1 < bottom && r < top + 4; r++)
+    for (uint32_t r = top; r + 1 < bottom && r < top + beyondBandRows; r++)
         if (r > top && plain(r) && plain(r + 1)) {
             top = r;
             break;
@@ -68,7 +68,7 @@ void snapAfterPadding(Words run, size_t &start, uint32_t &rows, uint32_t width) 
     while (run[first] == pad)
         first++;
     // A stray word between padding and picture does not continue down.
-    for (int k = 0; k < 2 && !continuesDown(run, first, width); k++)
+    for (uint32_t k = 0; k < strayWords && !continuesDown(run, first, width); k++)
         first++;
     const uint32_t moved = pictureRows(run, first, run.count, width);
     if (moved >= findMinHeight) {
@@ -81,12 +81,14 @@ void snapAfterPadding(Words run, size_t &start, uint32_t &rows, uint32_t width) 
 // another width and a picture of that width starts.
 uint32_t nextPicture(Words run, const std::vector<uint32_t> &label, size_t start, uint32_t rows,
                      uint32_t width) {
-    const size_t end = start + size_t(rows) * width, from = start + 4 * size_t(width);
+    const size_t end = start + size_t(rows) * width;
+    const size_t from = start + otherWidthAfterRows * size_t(width);
     for (size_t b = from / blockWords + 1; b + 1 < label.size() && (b + 1) * blockWords < end;
          b++) {
         const uint32_t other = label[b], then = label[b + 1];
-        if (other < findMinWidth || then + 1 < other || then > other + 1 ||
-            (other + 3 >= width && other <= width + 3) || other % width == 0 || width % other == 0)
+        if (other < findMinWidth || then + labelAgree < other || then > other + labelAgree ||
+            (other + widthSlack >= width && other <= width + widthSlack) || other % width == 0 ||
+            width % other == 0)
             continue;
         const size_t next = findTop(run, label, from, (b + 1) * blockWords, other);
         if (next < (b + 1) * blockWords + other && next > from)
@@ -99,7 +101,7 @@ uint32_t nextPicture(Words run, const std::vector<uint32_t> &label, size_t start
 // begins at its first word, the one at the bottom ends at its last, and
 // the two agree on the row grid; rows of one value leave no other clue.
 void snapToMargins(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
-    const size_t end = start + size_t(rows) * width, reach = 8 * size_t(width);
+    const size_t end = start + size_t(rows) * width, reach = marginReach * width;
     // The nearest run of one value a row long at least, back from the
     // second row and on from the row before the last.
     size_t first = 0, last = 0;
@@ -146,7 +148,7 @@ void snapToMargins(Words run, size_t &start, uint32_t &rows, uint32_t width, siz
 // colour per row, which no single word's test accepts) up to a row of one
 // value or a row that does not.
 void extendUp(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
-    for (uint32_t k = 0; k < 64 && start >= cursor + width; k++) {
+    for (uint32_t k = 0; k < extendUpRows && start >= cursor + width; k++) {
         const size_t above = start - width;
         if (uniformRow(run, above, width) || textRow(run, above, width) ||
             !rowContinues(run, above, width))
@@ -161,10 +163,9 @@ void extendUp(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t c
 // a plain row a few rows on join the picture, up to that row.
 void extendToMargin(Words run, size_t &start, uint32_t &rows, uint32_t width, size_t cursor) {
     const size_t w = width;
-    constexpr size_t kMax = 64;
     auto framed = [&](size_t row, uint32_t bg) { return run[row] == bg && run[row + w - 1] == bg; };
     const size_t end = start + rows * w;
-    for (size_t k = 1; k <= kMax && end + k * w <= run.count; k++) {
+    for (size_t k = 1; k <= marginSearchRows && end + k * w <= run.count; k++) {
         const size_t row = end + (k - 1) * w;
         if (!uniformRow(run, row, width))
             continue;
@@ -176,7 +177,7 @@ void extendToMargin(Words run, size_t &start, uint32_t &rows, uint32_t width, si
             rows += uint32_t(k - 1);
         break;
     }
-    for (size_t k = 1; k <= kMax && start >= cursor + k * w; k++) {
+    for (size_t k = 1; k <= marginSearchRows && start >= cursor + k * w; k++) {
         const size_t row = start - k * w;
         if (!uniformRow(run, row, width))
             continue;
@@ -193,7 +194,8 @@ void extendToMargin(Words run, size_t &start, uint32_t &rows, uint32_t width, si
 }
 
 size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t cursor) {
-    if (rows < 8 || width < 8 || start < cursor || width > (w.count - start) / rows)
+    if (rows < alignMinRows || width < alignMinWidth || start < cursor ||
+        width > (w.count - start) / rows)
         return start;
     std::vector<uint32_t> seam(width, 0);
     for (uint32_t r = 1; r < rows; r++) {
@@ -210,7 +212,8 @@ size_t alignColumns(Words w, size_t start, uint32_t width, uint32_t rows, size_t
     for (uint32_t c = 0; c < width; c++)
         if (c != best && c + 1 != best && c != best + 1)
             second = std::max(second, seam[c]);
-    if (best == 0 || seam[best] < 2 * seam[0] + 4 * rows || seam[best] * 4 < 5 * second)
+    if (best == 0 || seam[best] < seamOverFirst * seam[0] + seamPerRow * rows ||
+        seam[best] * seamOverSecond.den < seamOverSecond.num * second)
         return start;
     size_t s = start;
     if (best > width / 2 && start >= cursor + (width - best))

@@ -9,15 +9,16 @@
 uint32_t sureOf(Words w, size_t start, uint32_t width, uint32_t height) {
     const size_t words = size_t(width) * (height - 1);
     // A word is matched below when the word under it, or one beside that,
-    // is within a few levels.
+    // is within sureDistance.
     size_t good = 0;
     uint32_t left = spreadAt(w, start + width - 1), down = spreadAt(w, start + width);
     for (size_t i = start; i < start + words; i++) {
         const size_t j = i + width;
         const uint32_t right = j + 1 < w.count ? spreadAt(w, j + 1) : 0;
         const uint32_t v = spreadAt(w, i);
-        good += spreadDistance(v, down) <= 6 || spreadDistance(v, left) <= 6 ||
-                (j + 1 < w.count && spreadDistance(v, right) <= 6);
+        good += spreadDistance(v, down) <= sureDistance ||
+                spreadDistance(v, left) <= sureDistance ||
+                (j + 1 < w.count && spreadDistance(v, right) <= sureDistance);
         left = down;
         down = right;
     }
@@ -77,14 +78,14 @@ bool otherParitySmoother(Words w, Words other, size_t at, uint32_t width, uint32
 }
 
 // A dark sprite is small numbers too, but on a background: one value, one
-// of the first few met, fills a quarter of it; a table has no such value.
+// of the first few met, fills groundShare of it; a table has no such value.
 static bool plainBackground(Words w, size_t start, size_t n, const uint32_t *values,
                             uint32_t count) {
     for (uint32_t k = 0; k < count; k++) {
         size_t same = 0;
         for (size_t i = start; i < start + n; i++)
             same += w[i] == values[k];
-        if (same * 4 >= n)
+        if (same * groundShare.den >= n * groundShare.num)
             return true;
     }
     return false;
@@ -118,12 +119,14 @@ static bool utf16Text(Words w, size_t start, size_t n) {
         }
     }
     const uint32_t script = *std::max_element(blocks, blocks + 0x30);
-    return (ascii + script) * 8 >= n * 7 && script * 4 >= n && spaces * 32 >= n;
+    return (ascii + script) * textShare.den >= n * textShare.num &&
+           script * scriptShare.den >= n * scriptShare.num &&
+           spaces * spaceShare.den >= n * spaceShare.num;
 }
 
 const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height) {
     const size_t n = size_t(width) * height;
-    uint32_t values[8];
+    uint32_t values[groundCandidates];
     uint32_t distinct = 0;
     size_t changes = 0, text = 0, wideText = 0, nonzero = 0, smallNumbers = 0, repeats = 0;
     size_t isolated = 0;
@@ -133,7 +136,8 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
         spreadWords[i] = spreadAt(w, start + i);
     for (size_t i = start; i < start + n; i++) {
         const uint32_t v = w[i], sv = spreadWords[i - start];
-        if (distinct < 8 && std::find(values, values + distinct, v) == values + distinct)
+        if (distinct < groundCandidates &&
+            std::find(values, values + distinct, v) == values + distinct)
             values[distinct++] = v;
         if (v != 0) {
             nonzero++;
@@ -161,25 +165,27 @@ const char *rejectReason(Words w, size_t start, uint32_t width, uint32_t height)
     }
     if (fewValues(w, start, n))
         return "fewer than 3 values";
-    if (text * 8 >= changes * 7 || wideText * 8 >= changes * 7 || utf16Text(w, start, n))
+    if (text * textShare.den >= changes * textShare.num ||
+        wideText * textShare.den >= changes * textShare.num || utf16Text(w, start, n))
         return "text";
     // A dark picture on blue has long runs of one value; a table of small
     // numbers has few.
-    if (smallNumbers * 32 >= nonzero * 31 && repeats * 2 < n &&
+    if (smallNumbers * smallNumbersShare.den >= nonzero * smallNumbersShare.num &&
+        repeats * repeatsShare.den < n * repeatsShare.num &&
         !plainBackground(w, start, n, values, distinct))
         return "small numbers";
-    if (std::min(rises, falls) * 2 < height)
+    if (std::min(rises, falls) * turnsPerRow.den < height * turnsPerRow.num)
         return "monotone";
     // A sprite on black is blobs of colour; records are values scattered
     // among zeros.
-    if (isolated * 4 > nonzero)
+    if (isolated * scatteredShare.den > nonzero * scatteredShare.num)
         return "scattered";
     // Pixels change little from one to the next, and less from one row to the
     // next than from one row to the row after: records and periodic tables
     // repeat their rows instead.
-    if (across > (n - 1) * 20 || across > 3 * down + 6 * (n - 1))
+    if (across > (n - 1) * roughStep || across > roughOverDown * down + roughSlack * (n - 1))
         return "rough";
-    if (downCount && down2 * 4 < down * 3)
+    if (downCount && down2 * periodicShare.den < down * periodicShare.num)
         return "periodic";
     return nullptr;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "find.h"
+#include "thresholds.h"
 
 inline bool printable(uint32_t byte) {
     return (byte >= 0x20 && byte < 0x7F) || byte == 9 || byte == 10 || byte == 13;
@@ -84,5 +85,5 @@ inline bool textRow(Words w, size_t start, uint32_t width) {
         const uint32_t lo = w.bytes[2 * i], hi = w.bytes[2 * i + 1];
         text += (printableByte[lo] && hi == 0) || (lo == 0 && printableByte[hi]);
     }
-    return text * 4 >= width * 3;
+    return text * textRowShare.den >= width * textRowShare.num;
 }

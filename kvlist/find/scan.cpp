@@ -31,9 +31,9 @@ namespace {
 void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &out) {
     const Words run{w.bytes + 2 * first, to - first};
     const size_t blocks = (run.count + blockWords - 1) / blockWords;
-    // A block's label comes from its own profile and those of the block
-    // before and the two after, so that a width shows through flat parts.
-    constexpr size_t window = 4;
+    // A block's label comes from its own profile and those of the blocks
+    // around it, kept in a ring.
+    constexpr size_t window = labelBefore + 1 + labelAfter;
     LagProfile ring[window];
     bool flat[window];
     auto compute = [&](size_t b) {
@@ -45,7 +45,7 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         if (flat[b % window])
             return;
         // Past the step limit the block is no picture whatever its text.
-        const size_t maxSteps = 24 * (e - s);
+        const size_t maxSteps = maxMeanStep * (e - s);
         uint32_t steps = 0, text = 0;
         uint32_t previous = spreadAt(run, s);
         for (size_t i = s + 1; i < e && steps <= maxSteps; i++) {
@@ -60,15 +60,16 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             text += (printableByte[lo] && (printableByte[hi] || hi == 0)) ||
                     (lo == 0 && printableByte[hi]);
         }
-        if (e - s >= findMinWidth && steps <= maxSteps && text * 8 < (e - s) * 7)
+        if (e - s >= findMinWidth && steps <= maxSteps &&
+            text * textShare.den < (e - s) * textShare.num)
             lagProfile(run, s, e, ring[b % window]);
     };
     std::vector<uint32_t> label(blocks);
-    for (size_t b = 0; b < blocks && b < 2; b++)
+    for (size_t b = 0; b < blocks && b < labelAfter; b++)
         compute(b);
     for (size_t b = 0; b < blocks; b++) {
-        if (b + 2 < blocks)
-            compute(b + 2);
+        if (b + labelAfter < blocks)
+            compute(b + labelAfter);
         if (flat[b % window]) {
             label[b] = flatBlock;
             continue;
@@ -80,7 +81,8 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         for (uint32_t lag = 0; lag <= lagLimit; lag++)
             sum.sum[lag] = 0;
         size_t n = 0;
-        for (size_t k = b > 0 ? b - 1 : 0; k < blocks && k <= b + 2; k++) {
+        for (size_t k = b >= labelBefore ? b - labelBefore : 0; k < blocks && k <= b + labelAfter;
+             k++) {
             const LagProfile &p = ring[k % window];
             if (flat[k % window] || p.lags == 0) // one value, or no picture
                 continue;
@@ -100,17 +102,17 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             continue;
         // The widths the next blocks name most, each tried: the right one
         // covers the most words.
-        uint32_t tried[3] = {}, votes[3] = {};
-        for (size_t j = b; j < blocks && j < b + 16; j++) {
+        uint32_t tried[votedWidths] = {}, votes[votedWidths] = {};
+        for (size_t j = b; j < blocks && j < b + voteBlocks; j++) {
             const uint32_t l = label[j];
-            if (l < findMinWidth || std::find(tried, tried + 3, l) != tried + 3)
+            if (l < findMinWidth || std::find(tried, tried + votedWidths, l) != tried + votedWidths)
                 continue;
             uint32_t v = 0;
-            for (size_t k = j; k < blocks && k < b + 16; k++)
+            for (size_t k = j; k < blocks && k < b + voteBlocks; k++)
                 v += label[k] == l;
-            for (int t = 0; t < 3; t++)
+            for (uint32_t t = 0; t < votedWidths; t++)
                 if (v > votes[t]) {
-                    for (int u = 2; u > t; u--) {
+                    for (uint32_t u = votedWidths - 1; u > t; u--) {
                         tried[u] = tried[u - 1];
                         votes[u] = votes[u - 1];
                     }
@@ -122,14 +124,15 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
         const size_t seed = std::max(b * blockWords, cursor);
         uint32_t width = 0, rows = 0;
         size_t start = 0;
-        for (uint32_t guess : {tried[0], tried[1]}) {
+        for (uint32_t t = 0; t < triedWidths; t++) {
+            const uint32_t guess = tried[t];
             if (guess == 0)
                 break;
             // The blocks from the seed on that name about this width.
             size_t regionEnd = seed;
-            for (size_t k = b, misses = 0; k < blocks && misses <= 2; k++) {
+            for (size_t k = b, misses = 0; k < blocks && misses <= regionMisses; k++) {
                 const uint32_t l = label[k];
-                if (l == flatBlock || (l + 3 >= guess && l <= guess + 3)) {
+                if (l == flatBlock || (l + widthSlack >= guess && l <= guess + widthSlack)) {
                     regionEnd = std::min(run.count, (k + 1) * blockWords);
                     misses = 0;
                 } else {
@@ -138,10 +141,10 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
             }
             uint32_t w1 = guess, r1 = 0;
             size_t s1 = 0;
-            for (int pass = 0; pass < 3; pass++) {
+            for (uint32_t pass = 0; pass < widthPasses; pass++) {
                 s1 = findTop(run, label, cursor, seed, w1);
                 r1 = s1 < std::max(seed, cursor) + w1 ? pictureRows(run, s1, run.count, w1) : 0;
-                if (r1 < findMinHeight || pass == 2)
+                if (r1 < findMinHeight || pass + 1 == widthPasses)
                     break;
                 const size_t lo = std::min(s1 + w1, seed);
                 const size_t hi = std::max(s1 + size_t(r1) * w1, regionEnd);
@@ -156,11 +159,11 @@ void scanRun(Words w, Words other, size_t first, size_t to, std::vector<Piece> &
                 start = s1;
             }
             // Many rows well past the seed: no other guess does better.
-            if (r1 >= 16 && s1 + size_t(r1) * w1 >= seed + 4 * blockWords)
+            if (r1 >= enoughRows && s1 + size_t(r1) * w1 >= seed + enoughBlocks * blockWords)
                 break;
         }
-        // The next two blocks would find what this seed found.
-        seeded = std::max(seeded, seed + 2 * blockWords);
+        // The next blocks would find what this seed found.
+        seeded = std::max(seeded, seed + seedCoverBlocks * blockWords);
         if (rows == 0)
             continue;
         splitWidth(run, start, rows, width);
@@ -236,9 +239,9 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
                 const uint32_t sure = sureOf(w, p.start, p.width, p.height);
                 const uint32_t pixels = p.width * p.height;
                 const uint64_t offset = parity + 2 * uint64_t(p.start);
-                if (sure >= (pixels < 128   ? 90
-                             : pixels < 512 ? 70
-                                            : minSure) &&
+                if (sure >= (pixels < tinyPixels    ? tinySure
+                             : pixels < smallPixels ? smallSure
+                                                    : minSure) &&
                     offset <= UINT32_MAX)
                     all.push_back({uint32_t(offset), p.width, p.height, noteUnsure});
             }
@@ -273,7 +276,6 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
     // Pieces of one width on one row grid, next to each other or a few rows
     // apart, are one picture cut at an edge across it.
     std::vector<Candidate> joined;
-    constexpr uint64_t maxGap = 8;
     for (Candidate c : kept) {
         if (!joined.empty()) {
             Candidate &p = joined.back();
@@ -281,7 +283,7 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
             // Frames of one size back to back: the next one starts on the
             // row grid of the one before, which its content may not show.
             if (c.width == p.width && c.offset >= end(p) && (c.offset - end(p)) % 2 == 0 &&
-                c.offset - end(p) < 16 * row && (c.offset - end(p)) % row != 0) {
+                c.offset - end(p) < frameGridRows * row && (c.offset - end(p)) % row != 0) {
                 const uint64_t off = (c.offset - end(p)) % row;
                 if (off * 2 <= row)
                     c.offset -= uint32_t(off);
@@ -291,8 +293,8 @@ std::vector<Candidate> findPictures(const uint8_t *data, size_t size) {
             }
             const uint64_t gap = c.offset - std::min<uint64_t>(c.offset, end(p));
             const uint64_t rows = uint64_t(p.height) + gap / row + c.height;
-            if (c.width == p.width && c.offset >= end(p) && gap % row == 0 && gap / row <= maxGap &&
-                rows <= blockMaxRows) {
+            if (c.width == p.width && c.offset >= end(p) && gap % row == 0 &&
+                gap / row <= joinMaxGap && rows <= blockMaxRows) {
                 p.height = uint32_t(rows);
                 continue;
             }

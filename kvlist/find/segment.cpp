@@ -29,7 +29,7 @@ uint32_t groundPeriod(Words w, size_t start, uint32_t width, uint32_t rows, uint
         plain[r] = plainRowOf(w, start + size_t(r) * width, width, ground);
     // A row or two past the last cell are what lies after the pictures: the
     // fewest such rows first, then the smallest height.
-    for (uint32_t past = 0; past <= 2; past++)
+    for (uint32_t past = 0; past <= pastRows; past++)
         for (uint32_t h = findMinHeight; h <= findMaxHeight && 2 * h <= rows; h++) {
             if (rows % h != past)
                 continue;
@@ -49,7 +49,7 @@ uint32_t groundPeriod(Words w, size_t start, uint32_t width, uint32_t rows, uint
                 firstMin = std::min(firstMin, first);
                 firstMax = std::max(firstMax, first);
             }
-            if (ok && (firstMax - firstMin) * 4 <= h)
+            if (ok && (firstMax - firstMin) * firstRowSpread.den <= h * firstRowSpread.num)
                 return h;
         }
     return 0;
@@ -71,7 +71,7 @@ uint32_t framePeriod(Words w, size_t start, uint32_t width, uint32_t rows) {
             if (spreadWords[i] != UINT32_MAX) {
                 seen++;
                 near += spreadWords[i + lag] != UINT32_MAX &&
-                        spreadDistance(spreadWords[i], spreadWords[i + lag]) <= 2;
+                        spreadDistance(spreadWords[i], spreadWords[i + lag]) <= frameDistance;
             }
         return seen ? uint32_t(near * 1000 / seen) : 0;
     };
@@ -80,25 +80,25 @@ uint32_t framePeriod(Words w, size_t start, uint32_t width, uint32_t rows) {
     std::vector<uint32_t> score(std::min(findMaxHeight, rows / 2) + 1, 0);
     bool any = false;
     for (uint32_t h = findMinHeight; h < score.size(); h++)
-        any = (score[h] = matching(h, 11)) >= 500 || any;
+        any = (score[h] = matching(h, frameLookStride)) >= frameLook || any;
     if (!any)
         return 0;
-    const uint32_t oneRow = matching(1, 3);
+    const uint32_t oneRow = matching(1, frameStride);
     uint32_t best = 0, bestScore = 0;
     for (uint32_t h = findMinHeight; h < score.size(); h++) {
-        score[h] = score[h] >= 500 ? matching(h, 3) : 0;
+        score[h] = score[h] >= frameLook ? matching(h, frameStride) : 0;
         if (score[h] > bestScore) {
             bestScore = score[h];
             best = h;
         }
     }
-    if (best == 0 || bestScore < 600 || bestScore < oneRow + 250)
+    if (best == 0 || bestScore < frameMin || bestScore < oneRow + frameOverRow)
         return 0;
     // The frame itself, not two of them: the smallest height nearly as good,
     // one that the block's rows are a multiple of if there is such.
     uint32_t fitting = 0, smallest = 0;
     for (uint32_t h = findMinHeight; h < score.size(); h++)
-        if (score[h] * 20 >= bestScore * 17) {
+        if (score[h] * frameNearly.den >= bestScore * frameNearly.num) {
             smallest = smallest ? smallest : h;
             if (rows % h == 0 && fitting == 0)
                 fitting = h;
@@ -119,28 +119,28 @@ bool unrelatedRows(Words w, size_t a, size_t b, uint32_t width) {
             own += uint32_t(std::abs(a1 - a0) + std::abs(b1 - b0));
             apart += uint32_t(std::abs((a1 - b1) - (a0 - b0)));
         }
-    return own > 0 && apart * 2 >= own;
+    return own > 0 && apart * unrelatedShare.den >= own * unrelatedShare.num;
 }
 
 // The rows where one picture ends and an unrelated one begins: hardly a
 // word continues into the next row, and the rows are unrelated; and no row
 // near does the same, as in a texture of cells.
 std::vector<uint32_t> breakRows(Words w, size_t start, uint32_t width, uint32_t rows) {
-    constexpr uint32_t apart = 8; // rows between two breaks at least
     std::vector<uint32_t> breaks, cuts;
     for (uint32_t r = 1; r < rows; r++) {
         const size_t row = start + size_t(r - 1) * width;
         size_t kept = 0;
         for (size_t i = row; i < row + width; i++)
             kept += continuesDown(w, i, width);
-        if (kept * 8 <= width && unrelatedRows(w, row, row + width, width))
+        if (kept * breakKept.den <= width * breakKept.num &&
+            unrelatedRows(w, row, row + width, width))
             breaks.push_back(r);
     }
     for (size_t k = 0; k < breaks.size(); k++) {
         const uint32_t r = breaks[k];
         if (r >= findMinHeight && r + findMinHeight <= rows &&
-            (k == 0 || breaks[k - 1] + apart <= r) &&
-            (k + 1 == breaks.size() || r + apart <= breaks[k + 1]))
+            (k == 0 || breaks[k - 1] + breakApart <= r) &&
+            (k + 1 == breaks.size() || r + breakApart <= breaks[k + 1]))
             cuts.push_back(r);
     }
     return cuts;
@@ -201,7 +201,7 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
     // was found from: a word or two off shears it.
     {
         const size_t words = size_t(width) * rows;
-        const uint32_t better = refineWidth(w, start + width + 3, start + words, width);
+        const uint32_t better = refineWidth(w, start + width + widthSlack, start + words, width);
         if (better != width) {
             width = better;
             rows = uint32_t(words / width);
@@ -215,7 +215,8 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
     const uint32_t top = w[start];
     // Black and all-ones are padding as often: a short run of them only.
     auto reach = [&](uint32_t ground) {
-        return ground == 0 || ground == 0xFFFF ? rows / 2 : findMaxHeight;
+        return ground == 0 || ground == 0xFFFF ? rows * paddingReach.num / paddingReach.den
+                                               : findMaxHeight;
     };
     {
         const uint32_t most = reach(top);

@@ -16,32 +16,32 @@ void lagProfile(Words w, size_t from, size_t to, LagProfile &p) {
     const size_t n = to - from;
     for (uint32_t lag = 1; lag <= p.lags; lag++) {
         const uint8_t *row = block - lag;
-        int s = 0; // at most 64 * 124
+        int s = 0; // at most blockWords * 124
         for (size_t i = 0; i < n; i++)
             s += std::abs(int(block[i]) - int(row[i]));
         p.sum[lag] = uint32_t(s);
     }
 }
 
-// A dip: below both neighbouring lags, at least a quarter below the lags
-// three away (anti-aliased edges blur the neighbours), and close enough in
-// absolute terms (an average brightness step of at most 16) to be rows.
+// A dip: below both neighbouring lags, plainly below the lags dipReach
+// away, and close enough in absolute terms to be rows.
 static uint32_t dipBase(const LagProfile &p, uint32_t lag) {
-    return std::min(p.sum[lag - 3], p.sum[lag + 3]);
+    return std::min(p.sum[lag - dipReach], p.sum[lag + dipReach]);
 }
 
 static bool isDip(const LagProfile &p, uint32_t lag, size_t n) {
-    if (lag < findMinWidth || lag + 3 > p.lags)
+    if (lag < findMinWidth || lag + dipReach > p.lags)
         return false;
     const uint32_t s = p.sum[lag];
     return s < p.sum[lag - 1] && s < p.sum[lag + 1] &&
-           uint64_t(s) * 4 < uint64_t(dipBase(p, lag)) * 3 && s <= n * 16;
+           uint64_t(s) * dipDepth.den < uint64_t(dipBase(p, lag)) * dipDepth.num &&
+           s <= n * dipMaxStep;
 }
 
 uint32_t bestDip(const LagProfile &p, size_t n) {
     uint32_t best = 0;
     uint64_t bestNum = 1, bestDen = 1; // the best ratio sum / neighbours so far
-    for (uint32_t lag = findMinWidth; lag + 3 <= p.lags; lag++) {
+    for (uint32_t lag = findMinWidth; lag + dipReach <= p.lags; lag++) {
         if (!isDip(p, lag, n))
             continue;
         const uint64_t num = p.sum[lag], den = dipBase(p, lag);
@@ -51,23 +51,25 @@ uint32_t bestDip(const LagProfile &p, size_t n) {
             bestDen = den;
         }
     }
-    // A picture also resembles the row two or three above: prefer the
-    // smallest width whose dip is as plain.
-    for (uint32_t d = 4; best && d >= 2; d--) {
+    // A picture also resembles the rows two to rowMultiples above: prefer
+    // the smallest width whose dip is about as plain.
+    for (uint32_t d = rowMultiples; best && d >= 2; d--) {
         const uint32_t lag = best / d;
         if (best % d == 0 && isDip(p, lag, n) &&
-            uint64_t(p.sum[lag]) * bestDen * 4 <= uint64_t(dipBase(p, lag)) * bestNum * 5)
+            uint64_t(p.sum[lag]) * bestDen * multipleDip.den <=
+                uint64_t(dipBase(p, lag)) * bestNum * multipleDip.num)
             return lag;
     }
     return best;
 }
 
-// The width within three of a guess whose rows differ least over [from, to):
-// a block's dip may sit a word or two off, the whole picture's does not.
+// The width within widthSlack of a guess whose rows differ least over
+// [from, to): a block's dip may sit a word or two off, the whole picture's
+// does not.
 uint32_t refineWidth(Words w, size_t from, size_t to, uint32_t guess) {
-    to = std::min(to, from + 8192); // enough rows to judge, in bounded time
-    const uint32_t lo = std::max(findMinWidth, guess - std::min(guess, 3u));
-    const uint32_t hi = std::min(findMaxWidth, guess + 3);
+    to = std::min(to, from + judgeWords);
+    const uint32_t lo = std::max(findMinWidth, guess - std::min(guess, widthSlack));
+    const uint32_t hi = std::min(findMaxWidth, guess + widthSlack);
     uint32_t best = guess;
     uint64_t bestSum = UINT64_MAX;
     // Each word spread once for all the widths.
@@ -107,8 +109,8 @@ uint32_t dipWidth(Words w, size_t from, size_t to) {
 // Two or three rows of a narrower picture read as one resemble their own
 // other half (or third) better than the row above.
 void splitWidth(Words run, size_t start, uint32_t &rows, uint32_t &width) {
-    const size_t end = std::min(start + size_t(rows) * width, start + 8192);
-    for (uint32_t d = 2; d <= 3; d++) {
+    const size_t end = std::min(start + size_t(rows) * width, start + judgeWords);
+    for (uint32_t d = 2; d <= splitMost; d++) {
         if (width % d != 0 || width / d < findMinWidth || end < start + width)
             continue;
         const uint32_t narrow = width / d;
