@@ -1,0 +1,413 @@
+"""kvlist view's page in headless Chromium, driven as a person would: the pixels on screen against the
+firmware's words, the list edited with the keys and a drag, and the list it saves, byte for byte. After
+every test, no request has left the page and the console holds nothing."""
+import json
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import time
+import unittest
+
+from kvfiles import RUNNER, device_values, firmware, pack_device, skip_unless
+
+KVLIST = os.environ["KVLIST"]
+CHROMIUM, DRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
+try:
+    from selenium import webdriver
+    from selenium.common.exceptions import NoAlertPresentException, UnexpectedAlertPresentException
+    from selenium.webdriver.chrome.service import Service
+    from selenium.webdriver.common.action_chains import ActionChains
+    from selenium.webdriver.common.actions.action_builder import ActionBuilder
+    from selenium.webdriver.common.by import By
+    from selenium.webdriver.common.keys import Keys
+except ImportError:
+    webdriver = None
+try:
+    from PIL import Image
+except ImportError:
+    Image = None
+MISSING = [name for name, there in (("chromium", os.path.exists(CHROMIUM)), ("chromium-driver", os.path.exists(DRIVER)),
+                                    ("python3-selenium", webdriver), ("python3-pil", Image)) if not there]
+skip_unless(not MISSING, "view browser test skipped: %s missing" % ", ".join(MISSING), "KV_BROWSER")
+
+SIZE = 0x20000
+NO_BYTES = (0xD3, 0xCD, 0xC5)  # the page's colour for bytes it does not hold; no device pixel has it
+# Pictures (offset, width, height, seed), asymmetric, of odd widths, one at an odd offset.
+PICTURES = [(0x1000, 9, 7, 1), (0x1080, 9, 5, 2), (0x1200, 9, 5, 3), (0x2001, 13, 4, 4), (0x3000, 7, 24, 5)]
+LIST = [b"# pictures for the view's tests",
+        b"0x00001000 0x0000 9 7 apple  # sure",
+        b"0x00001080 0x0000 9 5 berry",
+        b"0x00001200",                      # berry's fields at another offset
+        b"0x0000108 0x0 3 x",               # refused: text where a field stands
+        b"0x00002001 0x0000 13 4 cherry",
+        b"0x00003000 0x0000 7 24 date  # likely, four frames",
+        b"0x00003000 0x0000 200 200 huge",  # too large
+        b"0x0001FFF0 0x0000 8 8 tail"]      # runs past the end
+
+
+def picture_bytes(seed, w, h):
+    return pack_device(device_values(w, h, seed))
+
+
+def make_firmware(path):
+    data = bytearray(firmware(path, SIZE))
+    for offset, w, h, seed in PICTURES:
+        data[offset:offset + 2 * w * h] = picture_bytes(seed, w, h)
+    with open(path, "wb") as f:
+        f.write(data)
+    return bytes(data)
+
+
+def rgb(word):
+    return ((word >> 10) & 31) << 3, ((word >> 5) & 31) << 3, (word & 31) << 3
+
+
+def start_browser(tmp):
+    options = webdriver.ChromeOptions()
+    options.binary_location = CHROMIUM
+    for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-dev-shm-usage", "--disable-quic",
+                 "--no-first-run", "--disable-background-networking", "--disable-component-update", "--disable-sync",
+                 "--force-device-scale-factor=1", "--window-size=1280,800",
+                 "--user-data-dir=" + os.path.join(tmp, "profile")):
+        options.add_argument(flag)
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
+    options.set_capability("unhandledPromptBehavior", "ignore")
+    driver = webdriver.Chrome(service=Service(DRIVER), options=options)
+    driver.execute_cdp_cmd("Browser.setDownloadBehavior",
+                           {"behavior": "allow", "downloadPath": os.path.join(tmp, "downloads")})
+    return driver
+
+
+class View(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp()
+        cls.downloads = os.path.join(cls.tmp, "downloads")
+        os.mkdir(cls.downloads)
+        os.mkdir(os.path.join(cls.tmp, "profile"))
+        cls.d = start_browser(cls.tmp)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.d.quit()
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def setUp(self):
+        self.dir = tempfile.mkdtemp(dir=self.tmp)
+        self.fw = make_firmware(os.path.join(self.dir, "fw.bin"))
+        for log in ("browser", "performance"):  # what came before this test's page, the browser's own start too
+            self.d.get_log(log)
+        self.seen = []
+
+    def tearDown(self):
+        # What the page wrote to the console, and every request it made: only the page itself and the saved lists.
+        logs = self.d.get_log("browser")
+        urls = [e["params"]["request"]["url"] for e in self.events("Network.requestWillBeSent")]
+        self.leave()
+        self.assertEqual(logs, [])
+        self.assertEqual([u for u in urls if not u.startswith(("file://" + self.tmp, "blob:file://"))], [])
+
+    def events(self, method):
+        """The browser's events of one kind since the test began (the driver's performance log)."""
+        self.seen += [json.loads(m["message"])["message"] for m in self.d.get_log("performance")]
+        return [e for e in self.seen if e["method"] == method]
+
+    def leave(self):
+        """Leaves the page for an empty one, past the warning about unsaved changes."""
+        try:
+            self.d.get("about:blank")
+        except UnexpectedAlertPresentException:
+            pass
+        for _ in range(3):
+            try:
+                self.d.switch_to.alert.accept()
+            except NoAlertPresentException:
+                break
+            time.sleep(0.2)
+
+    # --- making and opening pages ---
+
+    def page(self, lines=LIST, eol=b"\n", args=(), name="p.lst", head=b"", end=True):
+        """Writes the list, runs kvlist view, and returns the page's path."""
+        listing = head + eol.join(lines) + (eol if end else b"")
+        if name:
+            with open(os.path.join(self.dir, name), "wb") as f:
+                f.write(listing)
+        out = os.path.join(self.dir, "view.html")
+        with open(out, "wb") as f:
+            p = subprocess.run([*RUNNER, KVLIST, "view", "fw.bin", *([name] if name else []), *args], cwd=self.dir,
+                               stdout=f, stderr=subprocess.PIPE, timeout=120)
+        self.assertEqual(p.returncode, 0, p.stderr)
+        return out, listing
+
+    def open(self, path, address=""):
+        self.d.get("file://" + path + address)
+        self.settle()
+
+    def settle(self):
+        """Waits for the frames the last action asked for."""
+        self.d.execute_async_script("const done = arguments[0];"
+                                    "requestAnimationFrame(() => requestAnimationFrame(() => done()))")
+
+    def keys(self, *keys, ctrl=False, shift=False):
+        chain = ActionChains(self.d)
+        for mod, held in ((Keys.CONTROL, ctrl), (Keys.SHIFT, shift)):
+            if held:
+                chain.key_down(mod)
+        for k in keys:
+            chain.send_keys(k)
+        for mod, held in ((Keys.SHIFT, shift), (Keys.CONTROL, ctrl)):
+            if held:
+                chain.key_up(mod)
+        chain.perform()
+        self.settle()
+
+    def text(self, element_id):
+        return self.d.find_element(By.ID, element_id).text
+
+    def panel(self):
+        """The panel's rows as the page shows them, one string each."""
+        return [li.text.replace("\n", " | ") for li in self.d.find_elements(By.CSS_SELECTOR, "#entries li")]
+
+    def screen(self):
+        self.settle()
+        path = os.path.join(self.dir, "screen.png")
+        self.d.save_screenshot(path)
+        return Image.open(path).convert("RGB")
+
+    def pixels_box(self):
+        r = self.d.find_element(By.ID, "pixels").rect
+        return int(r["x"]), int(r["y"]), int(r["width"]), int(r["height"])
+
+    def drag(self, start, end, zoom):
+        """Drags the mouse on the view from one device pixel (column, row) to another."""
+        x0, y0, _, _ = self.pixels_box()
+        drag = ActionBuilder(self.d)
+        drag.pointer_action.move_to_location(x0 + start[0] * zoom + zoom // 2, y0 + start[1] * zoom + zoom // 2)
+        drag.pointer_action.pointer_down()
+        drag.pointer_action.move_to_location(x0 + end[0] * zoom + zoom // 2, y0 + end[1] * zoom + zoom // 2)
+        drag.pointer_action.pointer_up()
+        drag.perform()
+        self.settle()
+
+    def saved(self, name="p.lst"):
+        """Saves with Ctrl+S and returns the downloaded file's bytes."""
+        for f in os.listdir(self.downloads):
+            os.remove(os.path.join(self.downloads, f))
+        self.keys("s", ctrl=True)
+        path = os.path.join(self.downloads, name)
+        for _ in range(100):
+            if os.path.exists(path) and not any(f.endswith(".crdownload") for f in os.listdir(self.downloads)):
+                with open(path, "rb") as f:
+                    return f.read()
+            time.sleep(0.1)
+        self.fail("nothing downloaded: %s" % os.listdir(self.downloads))
+
+    # --- the tests ---
+
+    def test_pixels_on_screen_are_the_firmware_words(self):
+        """Each device pixel is a zoom x zoom block of exactly kvpull's colour, at both parities, several widths and
+        zooms, opened by address; bytes the page does not hold show as no pixel can."""
+        path, _ = self.page()
+        rows = [  # address, the offset of the top-left pixel, width, zoom
+            ("#offset=0x00001000&width=9&parity=0&zoom=4", 0x1000, 9, 4),
+            ("#offset=0x00002001&width=13&zoom=3", 0x2001, 13, 3),
+            ("#offset=0x00002000&width=13&parity=1&zoom=2", 0x2001, 13, 2),  # parity sets the low bit
+            ("#offset=0x1F801&width=100&zoom=1", 0x1F801, 100, 1),           # odd, runs into the end
+            ("#offset=0x00000400&width=512&zoom=1", 0x400, 512, 1),
+            ("#offset=0x00003000&width=7&zoom=8", 0x3000, 7, 8),
+        ]
+        for i, (address, top, width, zoom) in enumerate(rows):
+            with self.subTest(address=address):
+                if i == 0:
+                    self.open(path, address)
+                else:  # a new address in the same page: the view goes there too
+                    self.d.execute_script("location.hash = arguments[0]", address)
+                    self.settle()
+                img = self.screen()
+                x0, y0, w, h = self.pixels_box()
+                cols, nrows = min(width, w // zoom), min(h // zoom, 60)
+                wrong = []
+                for k in range(nrows):
+                    for j in range(cols):
+                        at = top + 2 * (k * width + j)
+                        want = rgb(struct.unpack_from("<H", self.fw, at)[0]) if at + 2 <= SIZE else NO_BYTES
+                        cell = {img.getpixel((x0 + j * zoom + dx, y0 + k * zoom + dy))
+                                for dx in (0, zoom - 1) for dy in (0, zoom - 1)}
+                        if cell != {want}:
+                            wrong.append((j, k, cell, want))
+                self.assertEqual(wrong[:3], [])
+                self.assertEqual(self.d.find_element(By.ID, "offset").get_attribute("value"), "0x%08X" % top)
+
+    def test_address_holds_the_place_and_selects(self):
+        path, _ = self.page()
+        self.open(path, "#offset=0x00002001&width=13&zoom=2")
+        # The entry that starts there is selected, and no field has the focus, so the keys work at once.
+        self.assertTrue(self.text("chosen-text").startswith("cherry 0x00002001, 13 \u00d7 4"))
+        self.assertEqual(self.d.execute_script("return document.activeElement === document.body"), True)
+        self.keys(Keys.ESCAPE, Keys.ARROW_DOWN, Keys.ARROW_DOWN, ".", "]")
+        time.sleep(0.5)  # the address follows a moment after the view stops
+        self.assertEqual(self.d.execute_script("return location.hash"),
+                         "#offset=0x%08X&width=14&parity=0&zoom=2" % (0x2001 + 2 * 2 * 13 + 1))
+        self.assertEqual(self.text("chosen-text")[:3], "No ")
+
+    def test_marks_names_and_refused_lines_as_text(self):
+        """Refused lines with their refusal; entries marked as the sheet marks them, and overlaps; names that hold
+        markup, control characters and bytes that are no UTF-8 shown as text, never as markup."""
+        lines = [b"0x00001000 0x0000 9 7 <img/src=x/onerror=alert(1)>",
+                 b"0x00001002 0x0000 9 7 a&amp;\"q'\x01\xff\xfe</script>\xe2\x80\xa8\xc3\xa9",
+                 b"0x00001080 0x0000 0 5 empty",
+                 b"0X00001000 0x0000 1 1 x",
+                 b"0x00003000 0x0000 200 200 huge",
+                 b"0x0001FFF0 0x0000 8 8 tail",
+                 b"0x00001200 0x0000 9 5 " + b"n" * 128]
+        path, _ = self.page(lines, name="l<&'>.lst")
+        self.open(path)
+        self.assertEqual(self.panel(), [
+            "<img/src=x/onerror=alert(1)> line 1 | 0x00001000, 9 \u00d7 7 | outside the kvpush window | "
+            "overlaps another entry",
+            "a&amp;\"q'\\x01\\xFF\\xFE</script> \u00e9 line 2 | 0x00001002, 9 \u00d7 7 | "
+            "outside the kvpush window | overlaps another entry",
+            "empty line 3 | 0x00001080, 0 \u00d7 5 | no pixels | outside the kvpush window",
+            "line 4: list entry incomplete. | 0X00001000 0x0000 1 1 x",
+            "huge line 5 | 0x00003000, 200 \u00d7 200 | too large | outside the kvpush window",
+            "tail line 6 | 0x0001FFF0, 8 \u00d7 8 | runs past the end of the file | outside the kvpush window",
+            "line 7: list entry name too long. | 0x00001200 0x0000 9 5 " + "n" * 128])
+        # The driver's text shows U+2028 as a blank; the name itself holds it.
+        self.assertEqual(self.d.execute_script("return document.querySelectorAll('#entries .name')[1].textContent"),
+                         "a&amp;\"q'\\x01\\xFF\\xFE</script>\u2028\u00e9")
+        self.assertEqual(self.d.execute_script("return document.querySelectorAll('img, script:not([id]) ~ script')"
+                                               ".length"), 0)
+        self.assertEqual(self.text("title"), "fw.bin, list l<&'>.lst")
+
+    def test_marks_in_a_range_of_a_large_firmware(self):
+        """FIRST LAST: offsets stay the file's own; entries outside the bytes held stay, marked."""
+        data = bytearray(firmware(os.path.join(self.dir, "fw.bin")))
+        data[0x54DF26:0x54DF26 + 2 * 9 * 7] = picture_bytes(1, 9, 7)
+        with open(os.path.join(self.dir, "fw.bin"), "wb") as f:
+            f.write(data)
+        lines = [b"0x0054DF26 0x0000 9 7 inside", b"0x00001000 0x0000 9 7 before", b"0x0055DF26 0x0000 9 7 after"]
+        path, listing = self.page(lines, args=("54DF00", "54E000"))
+        self.open(path, "#offset=0x0054DF26&width=9&zoom=4")
+        self.assertEqual(self.panel(), [
+            "inside line 1 | 0x0054DF26, 9 \u00d7 7",
+            "before line 2 | 0x00001000, 9 \u00d7 7 | outside the kvpush window | outside the bytes this page holds",
+            "after line 3 | 0x0055DF26, 9 \u00d7 7 | outside the bytes this page holds"])
+        img = self.screen()
+        x0, y0, _, _ = self.pixels_box()
+        self.assertEqual(img.getpixel((x0 + 4 * 8 + 1, y0 + 4 * 6 + 1)),
+                         rgb(device_values(9, 7, 1)[6 * 9 + 8]))
+        self.assertEqual(self.saved(), listing)
+
+    def test_edits_saved_byte_for_byte(self):
+        """Nudges, resizes, a deletion, a rename, a split and a drag, with LF and with CR LF: the saved list keeps
+        every other line as it was, rewrites the edited ones and the line that took fields from a deleted one,
+        and puts new entries in offset order."""
+        for eol in (b"\n", b"\r\n"):
+            with self.subTest(eol=eol):
+                path, listing = self.page(eol=eol)
+                self.open(path)
+                self.keys("n", ".", ",", "H", "W", "w", Keys.ARROW_RIGHT, Keys.ARROW_DOWN, Keys.ARROW_UP)
+                self.assertTrue(self.text("chosen-text").startswith("apple 0x00001002, 9 \u00d7 8"))
+                self.keys("n", Keys.DELETE)  # berry goes; its carried copy is selected next
+                self.assertTrue(self.text("chosen-text").startswith("berry 0x00001200, 9 \u00d7 5"))
+                self.keys("n", Keys.F2, "two words")
+                self.assertEqual(self.text("ask-error"), "A name holds no blanks or control characters.")
+                self.keys(Keys.ENTER)  # refused: the dialog stays
+                self.assertTrue(self.d.execute_script("return document.getElementById('ask').open"))
+                self.keys(Keys.BACKSPACE * 9, "ch&rry<b>\u00e9", Keys.ENTER)
+                self.keys("n", "s", "5")
+                self.assertEqual(self.text("ask-error"), "24 rows do not split into 5 frames of equal height.")
+                self.keys(Keys.BACKSPACE, "4", Keys.ENTER)
+                self.assertEqual(self.d.execute_script("return document.activeElement === document.body"), True)
+                # A rectangle dragged over rows 2 to 6 from column 3, at width 16: a new entry at 0x4046.
+                self.d.execute_script("location.hash = '#offset=0x00004000&width=16&zoom=4'")
+                self.settle()
+                self.drag((3, 6), (10, 2), zoom=4)
+                self.assertTrue(self.text("chosen-text").startswith("at00004046 0x00004046, 16 \u00d7 5"))
+                lines = [LIST[0],
+                         b"0x00001002 0x0000 9 8 apple  # sure",
+                         b"0x00001200 0x0000 9 5 berry",
+                         LIST[4],
+                         b"0x00002001 0x0000 13 4 ch&rry<b>\xc3\xa9",
+                         b"0x00003000 0x0000 7 6 date  # likely, four frames",
+                         LIST[7],
+                         b"0x00003054 0x0000 7 6 date_2",
+                         b"0x000030A8 0x0000 7 6 date_3",
+                         b"0x000030FC 0x0000 7 6 date_4",
+                         b"0x00004046 0x0000 16 5 at00004046",
+                         LIST[8]]
+                edited = eol.join(lines) + eol
+                self.assertEqual(self.saved(), edited)
+                # Every step undone gives the list as it came, and every step redone the edited one again.
+                self.keys(*["z"] * 14, ctrl=True)
+                self.assertEqual(self.saved(), listing)
+                self.keys(*["y"] * 7, ctrl=True)
+                self.keys(*["z"] * 7, ctrl=True, shift=True)
+                self.assertEqual(self.saved(), edited)
+                self.leave()
+
+    def test_unedited_list_saved_as_it_came(self):
+        """A byte order mark, CR LF, a last line without a line end, a line of blanks: kept byte for byte, and a
+        new entry after the last line gets the list's line end."""
+        lines = LIST[:3] + [b"", b"  "] + LIST[3:]
+        path, listing = self.page(lines, eol=b"\r\n", head=b"\xef\xbb\xbf", end=False)
+        self.open(path)
+        self.assertEqual(self.saved(), listing)
+        self.d.execute_script("location.hash = '#offset=0x0001FFF8&width=4&zoom=4'")
+        self.settle()
+        self.drag((0, 0), (1, 2), zoom=4)
+        self.assertEqual(self.saved(), listing + b"\r\n0x0001FFF8 0x0000 4 3 at0001FFF8\r\n")
+
+    def test_without_a_list_and_unsaved_changes(self):
+        """Without LIST the page starts empty and saves pictures.lst; it warns before closing with unsaved
+        changes, and not once they are saved."""
+        path, _ = self.page(name=None)
+        self.open(path, "#offset=0x00001000&width=9&zoom=2")
+        self.assertEqual(self.panel(), [])
+        self.drag((0, 0), (8, 6), zoom=2)
+        self.keys(Keys.F2, "apple", Keys.ENTER)
+        self.assertEqual(self.panel(), ["apple new | 0x00001000, 9 \u00d7 7 | outside the kvpush window"])
+        self.assertEqual(self.warnings_on_reload(), ["beforeunload"])
+        self.assertEqual(self.panel(), [])  # the driver left the page all the same
+        self.drag((8, 6), (0, 0), zoom=2)
+        self.assertEqual(self.saved("pictures.lst"), b"0x00001000 0x0000 9 7 at00001000\n")
+        self.assertEqual(self.warnings_on_reload(), [])
+
+    def test_readme_screenshot(self):
+        """The README's workflow on the sample firmware: find drafts a list, and the view shows where its entry for
+        the ramp starts 32 rows late. KV_SCREENSHOT=path keeps the screenshot."""
+        sample = os.environ.get("KV_SAMPLE")
+        if not sample:
+            self.skipTest("KV_SAMPLE names no sample folder")
+        shutil.copy(os.path.join(sample, "firmware.bin"), self.dir)
+        for args, out in ((("find", "firmware.bin", "54DF26", "9E6F56"), "pictures.lst"),
+                          (("view", "firmware.bin", "pictures.lst"), "view.html")):
+            with open(os.path.join(self.dir, out), "wb") as f:
+                subprocess.run([*RUNNER, KVLIST, *args], cwd=self.dir, stdout=f, check=True, timeout=120)
+        self.open(os.path.join(self.dir, "view.html"), "#offset=0x00556000&width=128&zoom=2")
+        x0, y0, _, _ = self.pixels_box()
+        click = ActionBuilder(self.d)
+        click.pointer_action.move_to_location(x0 + 100, y0 + 2 * 80).click()
+        click.perform()
+        self.settle()
+        self.assertTrue(self.text("chosen-text").startswith("at0055A000 0x0055A000, 128 \u00d7 64"))
+        img = self.screen()
+        # The ramp's red band starts at 0x558000, row 32: its brightest red at the right end of its first row.
+        self.assertEqual(img.getpixel((x0 + 2 * 127, y0 + 2 * 32)), (248, 0, 0))
+        if os.environ.get("KV_SCREENSHOT"):
+            img.save(os.environ["KV_SCREENSHOT"])
+
+    def warnings_on_reload(self):
+        """The dialogs the browser opened as the page reloaded (the driver accepts them)."""
+        before = len(self.events("Page.javascriptDialogOpening"))
+        self.d.execute_script("setTimeout(() => location.reload(), 0)")
+        time.sleep(0.5)
+        self.settle()
+        return [e["params"]["type"] for e in self.events("Page.javascriptDialogOpening")[before:]]
+
+
+if __name__ == "__main__":
+    unittest.main()
