@@ -351,21 +351,22 @@ class RawView {
             this.image = ctx.createImageData(W, H);
             this.words = new Uint32Array(this.image.data.buffer);
         }
-        const px = this.words, bytes = this.bytes, { table, noBytes, margin } = this.colours;
-        const rows = this.rows(), cols = Math.min(this.cols(), this.width - this.col0), s = this.stride();
+        const px = this.words, bytes = this.bytes, size = bytes.length, { table, noBytes, margin } = this.colours;
+        const rows = this.rows(), s = this.stride();
+        const cols = Math.min(this.cols(), this.width - this.col0); // columns of the row on screen
         for (let k = 0; k < rows; k++) {
             const y0 = k * cell, line = y0 * W;
-            let at = this.top + k * s + 2 * this.col0 - this.first;
-            for (let j = 0, x = 0; x < W; j++, at += 2) {
-                const v =
-                    j >= cols ? margin : at >= 0 && at + 2 <= bytes.length ? table[(bytes[at] | (bytes[at + 1] << 8)) & 0x7fff] : noBytes;
-                const xEnd = Math.min(W, x + cell);
-                if (j >= cols) {
-                    px.fill(v, line + x, line + W);
-                    break;
+            let at = this.top + k * s + 2 * this.col0 - this.first, x = 0;
+            // A row wholly inside the bytes held, at zoom 1, is most of every screen: no checks per pixel.
+            if (cell === 1 && at >= 0 && at + 2 * cols <= size) {
+                for (const end = line + cols; x + line < end; x++, at += 2) px[line + x] = table[(bytes[at] | (bytes[at + 1] << 8)) & 0x7fff];
+            } else {
+                for (let j = 0; j < cols; j++, at += 2) {
+                    const v = at >= 0 && at + 2 <= size ? table[(bytes[at] | (bytes[at + 1] << 8)) & 0x7fff] : noBytes;
+                    for (const xEnd = Math.min(W, x + cell); x < xEnd; x++) px[line + x] = v;
                 }
-                for (; x < xEnd; x++) px[line + x] = v;
             }
+            if (x < W) px.fill(margin, line + x, line + W);
             for (let y = y0 + 1; y < Math.min(H, y0 + cell); y++) px.copyWithin(y * W, line, line + W);
         }
         ctx.putImageData(this.image, 0, 0);
