@@ -3,6 +3,7 @@ firmware's words, the list edited with the keys and a drag, and the list it save
 every test, no request has left the page and the console holds nothing."""
 import json
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -10,7 +11,7 @@ import tempfile
 import time
 import unittest
 
-from kvfiles import RUNNER, device_values, firmware, pack_device, skip_unless
+from kvfiles import PULL, RUNNER, device_values, firmware, pack_device, skip_unless
 
 KVLIST = os.environ["KVLIST"]
 CHROMIUM, DRIVER = "/usr/bin/chromium", "/usr/bin/chromedriver"
@@ -20,6 +21,7 @@ try:
     from selenium.webdriver.chrome.service import Service
     from selenium.webdriver.common.action_chains import ActionChains
     from selenium.webdriver.common.actions.action_builder import ActionBuilder
+    from selenium.webdriver.common.actions.wheel_input import ScrollOrigin
     from selenium.webdriver.common.by import By
     from selenium.webdriver.common.keys import Keys
 except ImportError:
@@ -75,6 +77,7 @@ def start_browser(tmp):
     options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
     options.set_capability("unhandledPromptBehavior", "ignore")
     driver = webdriver.Chrome(service=Service(DRIVER), options=options)
+    driver.execute_cdp_cmd("Browser.grantPermissions", {"permissions": ["clipboardReadWrite", "clipboardSanitizedWrite"]})
     driver.execute_cdp_cmd("Browser.setDownloadBehavior",
                            {"behavior": "allow", "downloadPath": os.path.join(tmp, "downloads")})
     return driver
@@ -129,13 +132,13 @@ class View(unittest.TestCase):
 
     # --- making and opening pages ---
 
-    def page(self, lines=LIST, eol=b"\n", args=(), name="p.lst", head=b"", end=True):
+    def page(self, lines=LIST, eol=b"\n", args=(), name="p.lst", head=b"", end=True, out="view.html"):
         """Writes the list, runs kvlist view, and returns the page's path."""
         listing = head + eol.join(lines) + (eol if end else b"")
         if name:
             with open(os.path.join(self.dir, name), "wb") as f:
                 f.write(listing)
-        out = os.path.join(self.dir, "view.html")
+        out = os.path.join(self.dir, out)
         with open(out, "wb") as f:
             p = subprocess.run([*RUNNER, KVLIST, "view", "fw.bin", *([name] if name else []), *args], cwd=self.dir,
                                stdout=f, stderr=subprocess.PIPE, timeout=120)
@@ -180,6 +183,30 @@ class View(unittest.TestCase):
     def pixels_box(self):
         r = self.d.find_element(By.ID, "pixels").rect
         return int(r["x"]), int(r["y"]), int(r["width"]), int(r["height"])
+
+    def clipboard(self):
+        return self.d.execute_async_script("navigator.clipboard.readText().then(arguments[0], e => arguments[0](String(e)))")
+
+    def entries_shown(self):
+        """(offset, width, height, name, marks) of every entry in the panel, in list order."""
+        out = []
+        for li in self.d.find_elements(By.CSS_SELECTOR, "#entries li.entry"):
+            name = li.find_element(By.CLASS_NAME, "name").get_attribute("textContent")
+            offset, w, h = re.match(r"0x([0-9A-F]{8}), (-?\d+) \u00d7 (-?\d+)$",
+                                    li.find_element(By.CLASS_NAME, "where").text).groups()
+            marks = [p.text for p in li.find_elements(By.CLASS_NAME, "problem")]
+            out.append((int(offset, 16), int(w), int(h), name, marks))
+        return out
+
+    def pulled(self, listing):
+        """(offset, width, height, name) of each entry kvpull reads from the list, in its order."""
+        with tempfile.TemporaryDirectory(dir=self.tmp) as work:
+            with open(os.path.join(work, "saved.lst"), "wb") as f:
+                f.write(listing)
+            p = subprocess.run([*RUNNER, PULL, os.path.join(self.dir, "fw.bin"), "-l", "saved.lst"], cwd=work,
+                               capture_output=True, timeout=120)
+        found = re.findall(rb"address:0x([0-9A-F]{8}), width:(-?\d+), height:(-?\d+), output:(.*)\.bmp", p.stdout)
+        return [(int(a, 16), int(w), int(h), n.decode()) for a, w, h, n in found]
 
     def drag(self, start, end, zoom):
         """Drags the mouse on the view from one device pixel (column, row) to another."""
@@ -240,6 +267,12 @@ class View(unittest.TestCase):
                             wrong.append((j, k, cell, want))
                 self.assertEqual(wrong[:3], [])
                 self.assertEqual(self.d.find_element(By.ID, "offset").get_attribute("value"), "0x%08X" % top)
+                if i == 0:  # apple starts there, so it is selected: its picture at twice its size, as kvpull writes it
+                    r = self.d.find_element(By.ID, "preview").rect
+                    shown = [img.getpixel((int(r["x"]) + 2 * x + dx, int(r["y"]) + 2 * y + dy))
+                             for y in range(7) for x in range(9) for dx in (0, 1) for dy in (0, 1)]
+                    self.assertEqual((r["width"], r["height"]), (18, 14))
+                    self.assertEqual(shown, [rgb(v) for v in device_values(9, 7, 1) for _ in range(4)])
 
     def test_address_holds_the_place_and_selects(self):
         path, _ = self.page()
@@ -252,6 +285,79 @@ class View(unittest.TestCase):
         self.assertEqual(self.d.execute_script("return location.hash"),
                          "#offset=0x%08X&width=14&parity=0&zoom=2" % (0x2001 + 2 * 2 * 13 + 1))
         self.assertEqual(self.text("chosen-text")[:3], "No ")
+        self.keys("n", "n", "p")  # from the view's place on: date, the entry after it, back to date
+        self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 7 \u00d7 24"))
+        self.d.find_element(By.CSS_SELECTOR, "#tools [data-command=wider]").click()
+        self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 8 \u00d7 24"))
+        self.d.find_element(By.CSS_SELECTOR, "#tools [data-command=undo]").click()
+        self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 7 \u00d7 24"))
+
+    def test_moving_the_view(self):
+        """Keys, the wheel, the scroll bar, the fields and the buttons move the view through the whole file."""
+        path, _ = self.page()
+        self.open(path, "#offset=0x00001000&width=16&zoom=2")
+        self.keys(Keys.ESCAPE)
+        rows = self.d.execute_script("return Math.ceil(document.getElementById('pixels').height / 2)")
+        page = (rows - 1) * 32
+        bar = self.d.find_element(By.ID, "vbar").rect
+
+        def wheel():
+            ActionChains(self.d).scroll_from_origin(ScrollOrigin.from_element(
+                self.d.find_element(By.ID, "pixels")), 0, 100).perform()
+            self.settle()
+
+        def click(x, y):
+            action = ActionBuilder(self.d)
+            action.pointer_action.move_to_location(int(x), int(y)).click()
+            action.perform()
+            self.settle()
+
+        def drag_thumb_to_top():
+            thumb = self.d.find_element(By.CSS_SELECTOR, "#vbar .thumb").rect
+            action = ActionBuilder(self.d)
+            action.pointer_action.move_to_location(int(bar["x"] + 7), int(thumb["y"] + thumb["height"] / 2))
+            action.pointer_action.pointer_down().move_to_location(int(bar["x"] + 7), int(bar["y"])).pointer_up()
+            action.perform()
+            self.settle()
+
+        def type_width():
+            self.d.find_element(By.ID, "width").click()
+            self.keys("a", ctrl=True)
+            self.keys("13", Keys.ENTER)
+
+        end = 0x1FFE0 - page  # the last row, 0x1FFE0 to 0x1FFFF, at the bottom
+        steps = [  # what is done, then the offset of the top-left pixel, the width and the zoom
+            (lambda: self.keys(Keys.PAGE_DOWN), 0x1000 + page, 16, 2),
+            (lambda: self.keys(Keys.PAGE_UP), 0x1000, 16, 2),
+            (wheel, 0x1000 + 50 * 32, 16, 2),  # 100 screen pixels: 50 rows at zoom 2
+            (lambda: self.keys(Keys.HOME), 0, 16, 2),
+            (lambda: self.keys(Keys.END), end, 16, 2),
+            (lambda: click(bar["x"] + 7, bar["y"] + 4), end - page, 16, 2),  # the track above the thumb
+            (drag_thumb_to_top, 0, 16, 2),
+            (lambda: self.keys("g", "2001", Keys.ENTER), 0x2001, 16, 2),
+            (type_width, 0x2001, 13, 2),
+            (lambda: self.keys("+"), 0x2001, 13, 3),
+            (lambda: self.keys("-", "-", "-"), 0x2001, 13, 1),
+            (lambda: self.keys("["), 0x2001, 12, 1),
+            (lambda: self.d.find_element(By.ID, "parity").click(), 0x2000, 12, 1),
+            (lambda: self.keys(Keys.ARROW_RIGHT, Keys.ARROW_RIGHT, ","), 0x2003, 12, 1),
+        ]
+        for i, (action, offset, width, zoom) in enumerate(steps):
+            with self.subTest(step=i):
+                action()
+                self.assertEqual([self.d.find_element(By.ID, f).get_attribute("value") for f in ("offset", "width", "zoom")],
+                                 ["0x%08X" % offset, str(width), str(zoom)])
+        x0, y0, _, _ = self.pixels_box()
+        ActionChains(self.d).move_by_offset(0, 0).perform()
+        hover = ActionBuilder(self.d)
+        hover.pointer_action.move_to_location(x0 + 1 * 1, y0 + 2 * 1)
+        hover.perform()
+        word = struct.unpack_from("<H", self.fw, 0x2003 + 2 * (2 * 12 + 1))[0]
+        self.assertEqual(self.text("hover"), "0x%08X, row 2 column 1: 0x%04X, red %d green %d blue %d%s" % (
+            0x2003 + 2 * (2 * 12 + 1), word, word >> 10 & 31, word >> 5 & 31, word & 31,
+            ", bit 15 set" if word & 0x8000 else "") + ", in cherry")
+        time.sleep(0.5)
+        self.assertEqual(self.d.execute_script("return location.hash"), "#offset=0x00002003&width=12&parity=1&zoom=1")
 
     def test_marks_names_and_refused_lines_as_text(self):
         """Refused lines with their refusal; entries marked as the sheet marks them, and overlaps; names that hold
@@ -317,36 +423,52 @@ class View(unittest.TestCase):
                 self.assertEqual(self.text("ask-error"), "A name holds no blanks or control characters.")
                 self.keys(Keys.ENTER)  # refused: the dialog stays
                 self.assertTrue(self.d.execute_script("return document.getElementById('ask').open"))
-                self.keys(Keys.BACKSPACE * 9, "ch&rry<b>\u00e9", Keys.ENTER)
+                self.keys(Keys.BACKSPACE * 9)
+                self.assertEqual(self.text("ask-error"), "A name needs at least one character.")
+                self.keys("\u00e9" * 63 + "x")
+                self.assertEqual(self.text("ask-error"), "")  # 127 bytes
+                self.keys("y")
+                self.assertEqual(self.text("ask-error"), "128 bytes: a name holds at most 127.")
+                self.keys(Keys.BACKSPACE * 65, "ch&rry<b>\u00e9", Keys.ENTER)
                 self.keys("n", "s", "5")
                 self.assertEqual(self.text("ask-error"), "24 rows do not split into 5 frames of equal height.")
                 self.keys(Keys.BACKSPACE, "4", Keys.ENTER)
                 self.assertEqual(self.d.execute_script("return document.activeElement === document.body"), True)
-                # A rectangle dragged over rows 2 to 6 from column 3, at width 16: a new entry at 0x4046.
-                self.d.execute_script("location.hash = '#offset=0x00004000&width=16&zoom=4'")
+                # A rectangle dragged over rows 2 to 6 from column 3, at width 16: a new entry at 0x2846, added after
+                # the frames but before them in the list.
+                self.d.execute_script("location.hash = '#offset=0x00002800&width=16&zoom=4'")
                 self.settle()
                 self.drag((3, 6), (10, 2), zoom=4)
-                self.assertTrue(self.text("chosen-text").startswith("at00004046 0x00004046, 16 \u00d7 5"))
+                self.assertTrue(self.text("chosen-text").startswith("at00002846 0x00002846, 16 \u00d7 5"))
                 lines = [LIST[0],
                          b"0x00001002 0x0000 9 8 apple  # sure",
                          b"0x00001200 0x0000 9 5 berry",
                          LIST[4],
                          b"0x00002001 0x0000 13 4 ch&rry<b>\xc3\xa9",
+                         b"0x00002846 0x0000 16 5 at00002846",
                          b"0x00003000 0x0000 7 6 date  # likely, four frames",
                          LIST[7],
                          b"0x00003054 0x0000 7 6 date_2",
                          b"0x000030A8 0x0000 7 6 date_3",
                          b"0x000030FC 0x0000 7 6 date_4",
-                         b"0x00004046 0x0000 16 5 at00004046",
                          LIST[8]]
                 edited = eol.join(lines) + eol
                 self.assertEqual(self.saved(), edited)
+                self.assertEqual(self.clipboard(), edited.decode())
+                shown = self.entries_shown()
+                self.assertEqual(self.pulled(edited), [e[:4] for e in shown])
                 # Every step undone gives the list as it came, and every step redone the edited one again.
                 self.keys(*["z"] * 14, ctrl=True)
                 self.assertEqual(self.saved(), listing)
                 self.keys(*["y"] * 7, ctrl=True)
                 self.keys(*["z"] * 7, ctrl=True, shift=True)
                 self.assertEqual(self.saved(), edited)
+                # The saved list, viewed, shows the same entries.
+                with open(os.path.join(self.dir, "saved.lst"), "wb") as f:
+                    f.write(edited)
+                again, _ = self.page(name=None, args=("saved.lst",), out="again.html")
+                self.open(again)
+                self.assertEqual(self.entries_shown(), shown)
                 self.leave()
 
     def test_unedited_list_saved_as_it_came(self):

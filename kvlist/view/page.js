@@ -496,8 +496,8 @@ $("offset").addEventListener("keydown", (ev) => {
     if (ev.key !== "Enter") return;
     const offset = parseHex(ev.target.value);
     if (offset === null) return say("An offset is up to 8 hexadecimal digits, 0x or not.");
+    ev.target.blur(); // first, so that the field shows the place the view went to
     view.goTo(offset);
-    ev.target.blur();
 });
 $("width").addEventListener("change", (ev) => view.setWidth(Number(ev.target.value)));
 $("width").addEventListener("keydown", (ev) => ev.key === "Enter" && ev.target.blur());

@@ -106,7 +106,7 @@ class RawView {
     constructor(bytes, first, els, hooks) {
         this.bytes = bytes;
         this.first = first;
-        this.end = first + bytes.length;
+        this.stop = first + bytes.length; // the offset after the last byte held
         this.els = els;
         this.hooks = hooks;
         this.width = 128;
@@ -170,7 +170,7 @@ class RawView {
         const s = this.stride();
         const lowest = Math.max(0, this.first - s + 2);
         const minTop = lowest + mod(top - lowest, s);
-        const lastRow = Math.max(minTop, this.end - 2 - mod(this.end - 2 - top, s));
+        const lastRow = Math.max(minTop, this.stop - 2 - mod(this.stop - 2 - top, s));
         const maxTop = Math.max(minTop, lastRow - (this.rows() - 1) * s);
         return { minTop, maxTop, lastRow };
     }
@@ -254,7 +254,7 @@ class RawView {
         if (x < 0 || y < 0 || y >= this.rows() || col >= this.width) return null;
         const offset = this.top + y * this.stride() + 2 * col;
         const at = offset - this.first;
-        const value = at >= 0 && offset + 2 <= this.end ? this.bytes[at] | (this.bytes[at + 1] << 8) : null;
+        const value = at >= 0 && offset + 2 <= this.stop ? this.bytes[at] | (this.bytes[at + 1] << 8) : null;
         return { row: y, col, offset, value };
     }
 
