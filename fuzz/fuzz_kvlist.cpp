@@ -1,5 +1,5 @@
-// kvlist's verbs over random firmware files and lists: find, sheet, move and
-// check never read outside their input, and keep what they promise.
+// kvlist's verbs over random firmware files and lists: find, sheet, view, move
+// and check never read outside their input, and keep what they promise.
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -8,6 +8,7 @@
 #include "find.h"
 #include "move.h"
 #include "sheet.h"
+#include "view.h"
 
 namespace {
 // The input as three parts: a firmware file, a list, and a second firmware
@@ -20,7 +21,8 @@ Parts split(const uint8_t *data, size_t size) {
     Parts p;
     if (size < 4)
         return p;
-    size_t a = (size_t(data[0]) | size_t(data[1]) << 8) % 4096, b = (size_t(data[2]) | size_t(data[3]) << 8) % 1024;
+    size_t a = (size_t(data[0]) | size_t(data[1]) << 8) % 4096,
+           b = (size_t(data[2]) | size_t(data[3]) << 8) % 1024;
     data += 4;
     size -= 4;
     a = a < size ? a : size;
@@ -51,6 +53,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     const SheetFile list{"l.lst", &p.list};
     sheetPage({{"a.bin", &p.first}}, list, page, refusals, bound);
     sheetPage({{"a.bin", &p.first}, {"b.bin", &p.second}}, list, page, refusals, bound);
+    // The view's page, whole and of a range, never larger than it said it could be.
+    for (const bool ranged : {false, true}) {
+        ViewFiles files = {
+            "a.bin", &p.first, {0, 0}, ranged, uint32_t(p.list.size()) / 2, uint32_t(p.list.size()),
+            "l.lst", &p.list};
+        if (viewRange(p.first.size(), ranged, files.first, files.last, files.range) ==
+                viewRangeOk &&
+            (!viewPage(files, page, refusals, bound) || page.size() > bound))
+            abort();
+    }
     const Moved moved = moveList(p.first.data(), p.first.size(), p.list.data(), p.list.size(),
                                  p.second.data(), p.second.size());
     unsigned total = 0;
