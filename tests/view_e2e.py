@@ -47,15 +47,16 @@ class View(InTempDir):
                    b"0x00000300 0x0000 7 2 \x01\xff</script>\r\n"
                    b"0x00000400 0x0000 1 1 " + b"n" * 128 + b"\r\n"
                    b"0x00000500 0x0000 -3 999 last")
-        self.write("p<&>.lst", listing)
-        self.write("f'\"<.bin", self.fw)
-        data, held = self.page("f'\"<.bin", "p<&>.lst", errors="kvlist: p<&>.lst:4: list entry incomplete.\n"
-                                                              "kvlist: p<&>.lst:5: list entry incomplete.\n"
-                                                              "kvlist: p<&>.lst:7: list entry name too long.\n")
+        # Names with markup that Windows takes too (< > and " are in the list's names).
+        self.write("p&'1.lst", listing)
+        self.write("f&'w.bin", self.fw)
+        data, held = self.page("f&'w.bin", "p&'1.lst", errors="kvlist: p&'1.lst:4: list entry incomplete.\n"
+                                                              "kvlist: p&'1.lst:5: list entry incomplete.\n"
+                                                              "kvlist: p&'1.lst:7: list entry name too long.\n")
         self.assertEqual(held, self.fw)
         self.assertEqual(base64.b64decode(data.pop("listBytes")), listing)
         lines = data.pop("lines")
-        self.assertEqual(data, {"firmware": "f'\"<.bin", "list": "p<&>.lst", "fileSize": 0x4000, "first": 0,
+        self.assertEqual(data, {"firmware": "f&'w.bin", "list": "p&'1.lst", "fileSize": 0x4000, "first": 0,
                                 "held": 0x4000, "range": None, "window": [0x54DF26, 0x9E6F56], "maxWidth": 128,
                                 "maxHeight": 160, "maxPixels": 20480, "nameMax": 127, "pastLast": 40960, "bom": 0})
         self.assertEqual(lines, [
