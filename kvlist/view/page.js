@@ -570,7 +570,10 @@ window.addEventListener("beforeunload", (ev) => {
         : data.fileSize + " bytes";
     const live = model.live().length, refused = model.lines.filter((l) => l.kind === REFUSED).length;
     say(live + (live === 1 ? " entry" : " entries") + (refused ? ", " + refused + (refused === 1 ? " refused line" : " refused lines") : "") + ". Keys: see below the list.");
+    // Without a place in the address, the view opens at the list's first entry that the page holds.
     view.goTo(data.first);
+    const first = model.live().find((e) => e.cur.offset >= data.first && e.cur.offset < data.first + data.held);
+    if (first && !/offset=/.test(location.hash)) jumpTo(first);
     readAddress();
     refresh();
     showPlace();

@@ -427,33 +427,40 @@ class RawView {
             if (p) shown.push({ m, p });
         }
         shown.sort((a, b) => a.m.offset - b.m.offset || a.m.selected - b.m.selected);
+        // Each bracket is a [ beside the rows its entry covers, in the first of
+        // two lanes that no bracket above still holds or touches, so that
+        // entries back to back stay apart; its name beside it, pushed down past
+        // the name above while it stays by its rows.
         let labelEnd = -Infinity;
-        shown.forEach(({ m, p }, i) => {
-            const x = gw - 4 - (i % 2) * 5; // two lanes, so entries back to back stay apart
+        const laneEnd = [-Infinity, -Infinity];
+        shown.forEach(({ m, p }) => {
             const y0 = p.row * rh, y1 = (p.row + p.rowsSpanned) * rh;
-            ctx.fillStyle = m.selected ? "#c62828" : m.flagged ? "#ef6c00" : "#546e7a";
-            const thick = m.selected ? 3 : 1;
-            ctx.fillRect(x - thick + 1, y0, thick, y1 - y0);
-            ctx.fillRect(x, Math.round(y0), gw - x, thick);
-            ctx.fillRect(x, Math.round(y1) - thick, gw - x, thick);
-            if (p.col > 0) ctx.fillRect(x - 4, Math.round(y0 + rh / 2), 4, 1); // starts inside its first row
-            const ly = Math.max(0, y0);
-            if (ly >= labelEnd || m.selected) {
-                ctx.font = (m.selected ? "bold " : "") + "11px sans-serif";
-                if (m.selected) {
-                    ctx.fillStyle = MARGIN;
-                    ctx.fillRect(0, ly, x - 6, 13);
-                    ctx.fillStyle = "#c62828";
-                }
-                ctx.fillText((y0 < 0 ? "\u2191 " : "") + m.label, x - 6, ly, x - 10);
-                labelEnd = ly + 13;
+            const lane = laneEnd[0] < y0 ? 0 : laneEnd[1] < y0 ? 1 : laneEnd[0] <= laneEnd[1] ? 0 : 1;
+            laneEnd[lane] = y1;
+            const x = gw - 6 - lane * 6;
+            const colour = m.selected ? "#c62828" : m.flagged ? "#ef6c00" : "#546e7a";
+            const thick = m.selected ? 2 : 1;
+            ctx.fillStyle = colour;
+            ctx.fillRect(x, y0, thick, y1 - y0);
+            ctx.fillRect(x, Math.round(y0), 4, thick);
+            ctx.fillRect(x, Math.round(y1) - thick, 4, thick);
+            const ly = Math.max(0, y0, m.selected ? 0 : labelEnd);
+            if (ly + 12 > y1 && !m.selected && ly > Math.max(0, y0)) return;
+            const text = (y0 < 0 ? "\u2191 " : "") + m.label + (p.col > 0 ? ", column " + p.col : "");
+            ctx.font = (m.selected ? "bold " : "") + "11px sans-serif";
+            if (m.selected) {
+                ctx.fillStyle = MARGIN;
+                ctx.fillRect(0, ly, x - 2, 13);
+                ctx.fillStyle = colour;
             }
+            ctx.fillText(text, x - 4, ly, x - 8);
+            labelEnd = Math.max(labelEnd, ly + 13);
         });
         if (this.dragging && this.dragging.to) {
             const r0 = Math.min(this.dragging.from.row, this.dragging.to.row);
             const r1 = Math.max(this.dragging.from.row, this.dragging.to.row) + 1;
             ctx.fillStyle = "#1565c0";
-            ctx.fillRect(gw - 16, r0 * rh, 4, (r1 - r0) * rh);
+            ctx.fillRect(gw - 2, r0 * rh, 2, (r1 - r0) * rh);
         }
         if (this.hoverCell) {
             ctx.fillStyle = "#000";
