@@ -132,7 +132,7 @@ class View(unittest.TestCase):
 
     # --- making and opening pages ---
 
-    def page(self, lines=LIST, eol=b"\n", args=(), name="p.lst", head=b"", end=True, out="view.html"):
+    def page(self, lines=LIST, eol=b"\n", args=(), name="p.lst", head=b"", end=True, out="view.html", fw="fw.bin"):
         """Writes the list, runs kvlist view, and returns the page's path."""
         listing = head + eol.join(lines) + (eol if end else b"")
         if name:
@@ -140,7 +140,7 @@ class View(unittest.TestCase):
                 f.write(listing)
         out = os.path.join(self.dir, out)
         with open(out, "wb") as f:
-            p = subprocess.run([*RUNNER, KVLIST, "view", "fw.bin", *([name] if name else []), *args], cwd=self.dir,
+            p = subprocess.run([*RUNNER, KVLIST, "view", fw, *([name] if name else []), *args], cwd=self.dir,
                                stdout=f, stderr=subprocess.PIPE, timeout=120)
         self.assertEqual(p.returncode, 0, p.stderr)
         return out, listing
@@ -369,7 +369,8 @@ class View(unittest.TestCase):
                  b"0x00003000 0x0000 200 200 huge",
                  b"0x0001FFF0 0x0000 8 8 tail",
                  b"0x00001200 0x0000 9 5 " + b"n" * 128]
-        path, _ = self.page(lines, name="l<&'>.lst")
+        os.rename(os.path.join(self.dir, "fw.bin"), os.path.join(self.dir, "<b>f&amp;\"'.bin"))
+        path, _ = self.page(lines, name="l<&'>.lst", fw="<b>f&amp;\"'.bin")
         self.open(path)
         self.assertEqual(self.panel(), [
             "<img/src=x/onerror=alert(1)> line 1 | 0x00001000, 9 \u00d7 7 | outside the kvpush window | "
@@ -384,9 +385,10 @@ class View(unittest.TestCase):
         # The driver's text shows U+2028 as a blank; the name itself holds it.
         self.assertEqual(self.d.execute_script("return document.querySelectorAll('#entries .name')[1].textContent"),
                          "a&amp;\"q'\\x01\\xFF\\xFE</script>\u2028\u00e9")
-        self.assertEqual(self.d.execute_script("return document.querySelectorAll('img, script:not([id]) ~ script')"
+        self.assertEqual(self.d.execute_script("return document.querySelectorAll('img, b, script:not([id]) ~ script')"
                                                ".length"), 0)
-        self.assertEqual(self.text("title"), "fw.bin, list l<&'>.lst")
+        self.assertEqual(self.text("title"), "<b>f&amp;\"'.bin, list l<&'>.lst")
+        self.assertEqual(self.d.title, "kvlist view: <b>f&amp;\"'.bin")
 
     def test_marks_in_a_range_of_a_large_firmware(self):
         """FIRST LAST: offsets stay the file's own; entries outside the bytes held stay, marked."""

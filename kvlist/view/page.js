@@ -21,7 +21,7 @@ let selected = null; // the selected entry
 let problems = new Map(); // each entry there now: what is wrong with it, as the sheet words it
 let outlines = []; // what the view outlines
 let surveyed = -1; // the model's version the two above were made from
-let savedBytes = model.raw; // the list file as last saved, or as it came
+let saved = savedStates(); // each entry's state as last saved, or as the list came
 let dirty = false;
 
 const view = new RawView(
@@ -43,6 +43,25 @@ const view = new RawView(
         dragged: addDragged,
     }
 );
+
+// The list file is a function of the entries' states: it is unsaved when one
+// of them differs from what was saved.
+function savedStates() {
+    return new Map(model.entries.map((e) => [e, e.cur]));
+}
+
+function unsaved() {
+    return model.entries.some((e) => !sameState(e.cur, saved.has(e) ? saved.get(e) : null));
+}
+
+// Names as text, made once for each name's bytes (an edit makes new bytes).
+const shownCache = new WeakMap();
+
+function shown(bytes) {
+    let text = shownCache.get(bytes);
+    if (text === undefined) shownCache.set(bytes, (text = shownBytes(bytes)));
+    return text;
+}
 
 function say(text) {
     $("message").textContent = text;
@@ -78,14 +97,13 @@ function survey() {
         if (!reach || sp.end > reach.end) reach = sp;
     }
     for (const e of overlapping) problems.get(e).push("overlaps another entry");
-    refreshOutlines();
-    dirty = !sameBytes(model.bytes(), savedBytes);
+    dirty = unsaved();
 }
 
 function refreshOutlines() {
     outlines = [];
     for (const [e, words] of problems)
-        outlines.push({ offset: e.cur.offset, w: e.cur.w, h: e.cur.h, label: shownBytes(e.cur.name), selected: e === selected, flagged: words.length > 0 });
+        outlines.push({ offset: e.cur.offset, w: e.cur.w, h: e.cur.h, label: shown(e.cur.name), selected: e === selected, flagged: words.length > 0 });
 }
 
 // The panel: every line's entry in list order, refused lines with their
@@ -115,21 +133,23 @@ function part(parent, tag, cls, text) {
 }
 
 function entryNode(e) {
-    const s = e.cur, words = problems.get(e) || [];
+    const s = e.cur, words = problems.get(e) || [], chosen = e === selected;
+    const known = panelNodes.get(e);
+    if (known && known.state === s && known.words === words.join() && known.chosen === chosen) return known;
     const where = hex8(s.offset) + ", " + s.w + " \u00d7 " + s.h;
     const line = e.line ? "line " + e.line.number + (e.edited() ? ", edited" : "") : "new";
-    const name = shownBytes(s.name), note = shownBytes(e.note);
-    const sig = [where, line, name, words.join(), e === selected].join("\n");
-    return panelNode(e, sig, (li) => {
-        li.className = "entry" + (e === selected ? " selected" : "") + (words.length ? " flagged" : "");
+    const li = panelNode(e, [where, line, shown(s.name), words.join(), chosen].join("\n"), (li) => {
+        li.className = "entry" + (chosen ? " selected" : "") + (words.length ? " flagged" : "");
         li.dataset.id = e.id;
-        part(li, "span", "name", name);
+        part(li, "span", "name", shown(s.name));
         li.append(" ");
         part(li, "span", "line", line);
         part(li, "div", "where", where);
-        if (note) part(li, "div", "note", note);
+        if (e.note.length) part(li, "div", "note", shown(e.note));
         for (const w of words) part(li, "div", "problem", w);
     });
+    [li.state, li.words, li.chosen] = [s, words.join(), chosen];
+    return li;
 }
 
 function refusedNode(line) {
@@ -171,7 +191,7 @@ function renderChosen() {
         return;
     }
     const s = selected.cur, words = problems.get(selected) || [];
-    part(box, "b", "name", shownBytes(s.name));
+    part(box, "b", "name", shown(s.name));
     part(box, "span", "where", " " + hex8(s.offset) + ", " + s.w + " \u00d7 " + s.h);
     for (const w of words) part(box, "div", "problem", w);
     const at = s.offset - data.first;
@@ -260,7 +280,7 @@ function resize(dw, dh) {
 function remove() {
     const live = model.live(), i = live.indexOf(selected);
     const next = live[i + 1] || live[i - 1] || null;
-    const name = shownBytes(selected.cur.name);
+    const name = shown(selected.cur.name);
     edit([[selected, null]]);
     say("Deleted " + name + ": Ctrl+Z brings it back.");
     select(next, true);
@@ -285,7 +305,7 @@ function numbered(name, k) {
 
 function split() {
     const e = selected, s = e.cur;
-    ask("Split " + shownBytes(s.name) + " (" + s.h + " rows) into how many frames of equal height?", "2", (text) => {
+    ask("Split " + shown(s.name) + " (" + s.h + " rows) into how many frames of equal height?", "2", (text) => {
         const n = Number(text.trim());
         if (!/^\d+$/.test(text.trim()) || n < 2) return "Give a number of frames, 2 or more.";
         if (s.h % n) return s.h + " rows do not split into " + n + " frames of equal height.";
@@ -306,7 +326,7 @@ function rename() {
     } catch (err) {
         value = ""; // a name of bytes that are no UTF-8 is typed anew
     }
-    ask("New name for " + shownBytes(s.name) + ":", value, nameProblem, (text) => {
+    ask("New name for " + shown(s.name) + ":", value, nameProblem, (text) => {
         edit([[e, { ...s, name: new TextEncoder().encode(text) }]]);
     });
 }
@@ -341,7 +361,7 @@ function addDragged(from, to) {
     const name = bytesOf("at" + hex8(offset).slice(2));
     if (edit([[e, { offset, w: view.width, h, name }]])) {
         select(e, false);
-        say("Added " + shownBytes(name) + ": F2 renames it.");
+        say("Added " + shown(name) + ": F2 renames it.");
     }
 }
 
@@ -355,7 +375,7 @@ function save() {
     a.click();
     a.remove();
     setTimeout(() => URL.revokeObjectURL(url), 60000);
-    savedBytes = out;
+    saved = savedStates();
     dirty = false;
     refresh();
     const told = "Saved " + saveName + ", " + model.live().length + " entries";
@@ -548,7 +568,7 @@ function showHover(cell) {
         if (cell.value & 0x8000) text += ", bit 15 set";
     }
     const inside = model.live().filter((e) => cell.offset >= e.cur.offset && cell.offset < e.cur.offset + Math.max(0, e.cur.w * e.cur.h * 2));
-    if (inside.length) text += ", in " + inside.map((e) => shownBytes(e.cur.name)).join(", ");
+    if (inside.length) text += ", in " + inside.map((e) => shown(e.cur.name)).join(", ");
     $("hover").textContent = text;
 }
 
