@@ -58,9 +58,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         ViewFiles files = {
             "a.bin", &p.first, {0, 0}, ranged, uint32_t(p.list.size()) / 2, uint32_t(p.list.size()),
             "l.lst", &p.list};
+        page.clear();
+        const ViewSink keep = [&](const std::string &piece) {
+            page += piece;
+            return true;
+        };
         if (viewRange(p.first.size(), ranged, files.first, files.last, files.range) ==
                 viewRangeOk &&
-            (!viewPage(files, page, refusals, bound) || page.size() > bound))
+            (writeViewPage(files, keep, refusals, bound) != viewWritten || page.size() > bound))
             abort();
     }
     const Moved moved = moveList(p.first.data(), p.first.size(), p.list.data(), p.list.size(),

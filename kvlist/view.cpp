@@ -57,12 +57,13 @@ unsigned lineEndSize(const uint8_t *line, size_t size) {
 class Page {
   public:
     Page(const ViewFiles &files) : files_(files) {}
-    bool build(std::string &page, std::vector<std::string> &refusals, uint64_t &bound);
+    ViewWritten build(const ViewSink &sink, std::vector<std::string> &refusals, uint64_t &bound);
 
   private:
     uint64_t survey() const;
     void data(std::vector<std::string> &refusals);
     void line(const ListItem &item, std::vector<std::string> &refusals);
+    bool bytes(const ViewSink &sink);
 
     const ViewFiles &files_;
     std::vector<ListItem> items_;
@@ -141,13 +142,27 @@ void Page::data(std::vector<std::string> &refusals) {
     out_ += "]}";
 }
 
-bool Page::build(std::string &page, std::vector<std::string> &refusals, uint64_t &bound) {
+// The firmware's bytes in base64, a piece at a time, after what came before.
+bool Page::bytes(const ViewSink &sink) {
+    const uint8_t *data = files_.firmware->data() + files_.range.first;
+    for (uint32_t done = 0, left = files_.range.size; left > 0;) {
+        const uint32_t n = left < viewPieceBytes ? left : viewPieceBytes;
+        appendBase64(out_, data + done, n);
+        if (!sink(out_))
+            return false;
+        out_.clear();
+        done += n;
+        left -= n;
+    }
+    return true;
+}
+
+ViewWritten Page::build(const ViewSink &sink, std::vector<std::string> &refusals, uint64_t &bound) {
     if (files_.list)
         items_ = scanList(files_.list->data(), files_.list->size());
     bound = survey();
     if (bound > viewPageMax)
-        return false;
-    out_.reserve(size_t(bound));
+        return viewTooLarge;
     const ViewAsset *html = findAsset("view.html");
     const char *text = reinterpret_cast<const char *>(html->data);
     const std::string_view tpl(text, html->size);
@@ -166,20 +181,20 @@ bool Page::build(std::string &page, std::vector<std::string> &refusals, uint64_t
         if (name == "data") {
             data(refusals);
         } else if (name == "bytes") {
-            appendBase64(out_, files_.firmware->data() + files_.range.first, files_.range.size);
+            if (!bytes(sink))
+                return viewWriteFailed;
         } else if (const ViewAsset *a = findAsset(name)) {
             out_.append(reinterpret_cast<const char *>(a->data), a->size);
         } else {
             out_.append(text + open, at - open);
         }
     }
-    page = std::move(out_);
-    return true;
+    return sink(out_) ? viewWritten : viewWriteFailed;
 }
 
 } // namespace
 
-bool viewPage(const ViewFiles &files, std::string &page, std::vector<std::string> &refusals,
-              uint64_t &bound) {
-    return Page(files).build(page, refusals, bound);
+ViewWritten writeViewPage(const ViewFiles &files, const ViewSink &sink,
+                          std::vector<std::string> &refusals, uint64_t &bound) {
+    return Page(files).build(sink, refusals, bound);
 }

@@ -5,6 +5,7 @@
 // memory; the caller reads them and writes the page.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -48,11 +49,22 @@ struct ViewFiles {
     const std::vector<uint8_t> *list; // nullptr without a list
 };
 
-// The page. Each refused list line adds one message ("LIST:LINE: ...") to
-// refusals. False, with nothing done, when the page could take more than
-// viewPageMax bytes; bound is what it could take.
-bool viewPage(const ViewFiles &files, std::string &page, std::vector<std::string> &refusals,
-              uint64_t &bound);
+// Where the page goes, piece by piece; false when a piece could not be written.
+using ViewSink = std::function<bool(const std::string &piece)>;
+
+// The firmware's bytes go into the page this many at a time (a multiple of
+// 3, so that each piece of base64 ends whole), so the page is never held whole.
+constexpr uint32_t viewPieceBytes = 3 << 20;
+
+enum ViewWritten { viewWritten, viewTooLarge, viewWriteFailed };
+
+// Writes the page through sink. Each refused list line adds one message
+// ("LIST:LINE: ...") to refusals, all of them before the first piece.
+// viewTooLarge, with nothing written, when the page could take more than
+// viewPageMax bytes; bound is what it could take. viewWriteFailed once a
+// piece could not be written: no more are.
+ViewWritten writeViewPage(const ViewFiles &files, const ViewSink &sink,
+                          std::vector<std::string> &refusals, uint64_t &bound);
 
 // The files the page is made of, embedded at build time: the HTML template,
 // its style and its scripts, each by its file name.

@@ -73,15 +73,26 @@ int runView(int argc, char **argv) {
     }
     if (stdoutIsAnInput() || !checkRange(argv[0], files))
         return statusFailed;
-    std::string page;
     std::vector<std::string> refusals;
     uint64_t bound = 0;
-    if (!viewPage(files, page, refusals, bound)) {
+    bool told = false; // the refused lines, said before the page
+    const ViewSink write = [&](const std::string &piece) {
+        if (!told) {
+            told = true;
+            for (const std::string &line : refusals)
+                complain("%s", line.c_str());
+        }
+        return writeOutput(piece);
+    };
+    switch (writeViewPage(files, write, refusals, bound)) {
+    case viewWritten:
+        return statusOk;
+    case viewTooLarge:
         complain("the page could take %" PRIu64 " MiB, more than %" PRIu64 " MiB: split the list",
                  bound >> 20, viewPageMax >> 20);
         return statusFailed;
+    case viewWriteFailed:
+        return statusFailed;
     }
-    for (const std::string &line : refusals)
-        complain("%s", line.c_str());
-    return writeOutput(page) ? statusOk : statusFailed;
+    return statusFailed;
 }

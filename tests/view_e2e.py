@@ -133,8 +133,11 @@ class View(InTempDir):
 
     @unittest.skipIf(WINDOWS, "/dev/full is a Linux matter")
     def test_failed_write(self):
+        """The refused lines, then the failure; the page is written in pieces, the first of which fails."""
+        self.write("p.lst", "x\n0x00000100 0x0000 5 3 a\n")
         with open("/dev/full", "wb") as out:
-            self.assertEqual(view("fw.bin", stdout=out), (b"", "kvlist: write to standard output failed\n", 1))
+            self.assertEqual(view("fw.bin", "p.lst", stdout=out), (b"", "kvlist: p.lst:1: list entry incomplete.\n"
+                                                                        "kvlist: write to standard output failed\n", 1))
 
 
 if __name__ == "__main__":

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "sheet.h"
 #include "view.h"
 
 namespace {
@@ -67,7 +68,11 @@ std::string build(const std::vector<uint8_t> &firmware, const std::vector<uint8_
     EXPECT_EQ(viewRange(firmware.size(), ranged, first, last, files.range), viewRangeOk);
     std::string page;
     uint64_t bound = 0;
-    EXPECT_TRUE(viewPage(files, page, refusals, bound));
+    const ViewSink keep = [&](const std::string &piece) {
+        page += piece;
+        return true;
+    };
+    EXPECT_EQ(writeViewPage(files, keep, refusals, bound), viewWritten);
     EXPECT_LE(page.size(), bound);
     return page;
 }
@@ -141,12 +146,46 @@ TEST(ViewPage, WithoutAListAndTooLarge) {
     // 310,000 empty lines could take 890 bytes each, more than a page may.
     const std::vector<uint8_t> list(310000, '\n');
     ViewFiles files = {"f", &firmware, {0, 3}, false, 0, 0, "l", &list};
-    std::string none;
+    int pieces = 0;
+    const ViewSink count = [&](const std::string &) { return ++pieces > 0; };
     uint64_t bound = 0;
-    EXPECT_FALSE(viewPage(files, none, refusals, bound));
+    EXPECT_EQ(writeViewPage(files, count, refusals, bound), viewTooLarge);
     EXPECT_GT(bound, viewPageMax);
-    EXPECT_EQ(none, "");
+    EXPECT_EQ(pieces, 0);
     EXPECT_TRUE(refusals.empty());
+}
+
+TEST(ViewPage, BytesInPiecesOfWholeBase64) {
+    // Two pieces of bytes and one byte more.
+    std::vector<uint8_t> firmware(2 * viewPieceBytes + 1);
+    for (size_t i = 0; i < firmware.size(); i++)
+        firmware[i] = uint8_t(i * 13 + (i >> 16));
+    ViewFiles files = {"f", &firmware, {0, 0}, false, 0, 0, "", nullptr};
+    ASSERT_EQ(viewRange(firmware.size(), false, 0, 0, files.range), viewRangeOk);
+    std::vector<std::string> pieces, refusals;
+    uint64_t bound = 0;
+    const ViewSink keep = [&](const std::string &piece) {
+        pieces.push_back(piece);
+        return true;
+    };
+    ASSERT_EQ(writeViewPage(files, keep, refusals, bound), viewWritten);
+    // The page up to the bytes with their first piece; the second; the byte left; the page after
+    // them.
+    ASSERT_EQ(pieces.size(), 4u);
+    const std::string open = "id=\"kv-bytes\">";
+    const size_t at = pieces[0].find(open);
+    ASSERT_NE(at, std::string::npos);
+    std::string whole;
+    appendBase64(whole, firmware.data(), firmware.size());
+    EXPECT_EQ(pieces[0].size() - at - open.size(), viewPieceBytes / 3 * 4);
+    EXPECT_EQ(pieces[1].size(), viewPieceBytes / 3 * 4);
+    EXPECT_EQ(pieces[0].substr(at + open.size()) + pieces[1] + pieces[2], whole);
+    EXPECT_EQ(pieces[3].substr(0, 9), "</script>");
+    // A piece that cannot be written is the last one tried.
+    int tried = 0;
+    const ViewSink failSecond = [&](const std::string &) { return ++tried < 2; };
+    EXPECT_EQ(writeViewPage(files, failSecond, refusals, bound), viewWriteFailed);
+    EXPECT_EQ(tried, 2);
 }
 
 } // namespace
