@@ -154,6 +154,21 @@ class View(unittest.TestCase):
         self.d.execute_async_script("const done = arguments[0];"
                                     "requestAnimationFrame(() => requestAnimationFrame(() => done()))")
 
+    def wait_for(self, script, value):
+        """Waits until the script gives the value, as a person waits to see it, then for the frames after."""
+        for _ in range(200):
+            got = self.d.execute_script(script)
+            if got == value:
+                break
+            time.sleep(0.05)
+        self.assertEqual(got, value)
+        self.settle()
+
+    def go(self, address, offset):
+        """Types an address into the open page's location; the view goes to the offset it names."""
+        self.d.execute_script("location.hash = arguments[0]", address)
+        self.wait_for("return document.getElementById('offset').value", "0x%08X" % offset)
+
     def keys(self, *keys, ctrl=False, shift=False):
         chain = ActionChains(self.d)
         for mod, held in ((Keys.CONTROL, ctrl), (Keys.SHIFT, shift)):
@@ -251,8 +266,7 @@ class View(unittest.TestCase):
                 if i == 0:
                     self.open(path, address)
                 else:  # a new address in the same page: the view goes there too
-                    self.d.execute_script("location.hash = arguments[0]", address)
-                    self.settle()
+                    self.go(address, top)
                 img = self.screen()
                 x0, y0, w, h = self.pixels_box()
                 cols, nrows = min(width, w // zoom), min(h // zoom, 60)
@@ -281,9 +295,8 @@ class View(unittest.TestCase):
         self.assertTrue(self.text("chosen-text").startswith("cherry 0x00002001, 13 \u00d7 4"))
         self.assertEqual(self.d.execute_script("return document.activeElement === document.body"), True)
         self.keys(Keys.ESCAPE, Keys.ARROW_DOWN, Keys.ARROW_DOWN, ".", "]")
-        time.sleep(0.5)  # the address follows a moment after the view stops
-        self.assertEqual(self.d.execute_script("return location.hash"),
-                         "#offset=0x%08X&width=14&parity=0&zoom=2" % (0x2001 + 2 * 2 * 13 + 1))
+        # The address follows a moment after the view stops.
+        self.wait_for("return location.hash", "#offset=0x%08X&width=14&parity=0&zoom=2" % (0x2001 + 2 * 2 * 13 + 1))
         self.assertEqual(self.text("chosen-text")[:3], "No ")
         self.keys("n", "n", "p")  # from the view's place on: date, the entry after it, back to date
         self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 7 \u00d7 24"))
@@ -291,6 +304,13 @@ class View(unittest.TestCase):
         self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 8 \u00d7 24"))
         self.d.find_element(By.CSS_SELECTOR, "#tools [data-command=undo]").click()
         self.assertTrue(self.text("chosen-text").startswith("date 0x00003000, 7 \u00d7 24"))
+        # Choosing an entry in the panel goes to it at its width, a few rows above its first one.
+        self.d.find_elements(By.CSS_SELECTOR, "#entries li.entry")[3].click()
+        self.settle()
+        self.assertTrue(self.text("chosen-text").startswith("cherry 0x00002001, 13 \u00d7 4"))
+        self.assertEqual([self.d.find_element(By.ID, f).get_attribute("value") for f in ("offset", "width")],
+                         ["0x%08X" % (0x2001 - 8 * 26), "13"])
+        self.assertIn("Ctrl+S", self.text("help"))
 
     def test_moving_the_view(self):
         """Keys, the wheel, the scroll bar, the fields and the buttons move the view through the whole file."""
@@ -356,8 +376,7 @@ class View(unittest.TestCase):
         self.assertEqual(self.text("hover"), "0x%08X, row 2 column 1: 0x%04X, red %d green %d blue %d%s" % (
             0x2003 + 2 * (2 * 12 + 1), word, word >> 10 & 31, word >> 5 & 31, word & 31,
             ", bit 15 set" if word & 0x8000 else "") + ", in cherry")
-        time.sleep(0.5)
-        self.assertEqual(self.d.execute_script("return location.hash"), "#offset=0x00002003&width=12&parity=1&zoom=1")
+        self.wait_for("return location.hash", "#offset=0x00002003&width=12&parity=1&zoom=1")
 
     def test_marks_names_and_refused_lines_as_text(self):
         """Refused lines with their refusal; entries marked as the sheet marks them, and overlaps; names that hold
@@ -438,8 +457,7 @@ class View(unittest.TestCase):
                 self.assertEqual(self.d.execute_script("return document.activeElement === document.body"), True)
                 # A rectangle dragged over rows 2 to 6 from column 3, at width 16: a new entry at 0x2846, added after
                 # the frames but before them in the list.
-                self.d.execute_script("location.hash = '#offset=0x00002800&width=16&zoom=4'")
-                self.settle()
+                self.go("#offset=0x00002800&width=16&zoom=4", 0x2800)
                 self.drag((3, 6), (10, 2), zoom=4)
                 self.assertTrue(self.text("chosen-text").startswith("at00002846 0x00002846, 16 \u00d7 5"))
                 lines = [LIST[0],
@@ -480,8 +498,7 @@ class View(unittest.TestCase):
         path, listing = self.page(lines, eol=b"\r\n", head=b"\xef\xbb\xbf", end=False)
         self.open(path)
         self.assertEqual(self.saved(), listing)
-        self.d.execute_script("location.hash = '#offset=0x0001FFF8&width=4&zoom=4'")
-        self.settle()
+        self.go("#offset=0x0001FFF8&width=4&zoom=4", 0x1FFF8)
         self.drag((0, 0), (1, 2), zoom=4)
         self.assertEqual(self.saved(), listing + b"\r\n0x0001FFF8 0x0000 4 3 at0001FFF8\r\n")
 
@@ -527,9 +544,8 @@ class View(unittest.TestCase):
     def warnings_on_reload(self):
         """The dialogs the browser opened as the page reloaded (the driver accepts them)."""
         before = len(self.events("Page.javascriptDialogOpening"))
-        self.d.execute_script("setTimeout(() => location.reload(), 0)")
-        time.sleep(0.5)
-        self.settle()
+        self.d.execute_script("window.leaving = true; setTimeout(() => location.reload(), 0)")
+        self.wait_for("return document.readyState === 'complete' && !window.leaving", True)
         return [e["params"]["type"] for e in self.events("Page.javascriptDialogOpening")[before:]]
 
 

@@ -305,6 +305,7 @@ function numbered(name, k) {
 
 function split() {
     const e = selected, s = e.cur;
+    if (!(s.w >= 1 && s.h >= 2)) return say("Only an entry of 1 pixel or wider and 2 rows or taller splits.");
     ask("Split " + shown(s.name) + " (" + s.h + " rows) into how many frames of equal height?", "2", (text) => {
         const n = Number(text.trim());
         if (!/^\d+$/.test(text.trim()) || n < 2) return "Give a number of frames, 2 or more.";
@@ -357,6 +358,7 @@ function addDragged(from, to) {
     const h = Math.min(Math.abs(to.row - from.row) + 1, NUMBER_MAX);
     const offset = view.top + row * view.stride() + 2 * col;
     if (view.width > NUMBER_MAX) return say("A list line holds widths up to " + NUMBER_MAX + ".");
+    if (offset > 0xffffffff) return say("A list line holds offsets up to 0xFFFFFFFF.");
     const e = model.create();
     const name = bytesOf("at" + hex8(offset).slice(2));
     if (edit([[e, { offset, w: view.width, h, name }]])) {
