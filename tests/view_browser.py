@@ -509,7 +509,15 @@ class View(unittest.TestCase):
         self.open(path, "#offset=0x00001000&width=9&zoom=2")
         self.assertEqual(self.panel(), [])
         self.drag((0, 0), (8, 6), zoom=2)
-        self.keys(Keys.F2, "apple", Keys.ENTER)
+        self.keys(Keys.F2, "apple", Keys.ENTER, Keys.ESCAPE)
+        # A click that slips by a pixel, across pixels at zoom 2, selects what it hits and adds nothing.
+        x0, y0, _, _ = self.pixels_box()
+        slip = ActionBuilder(self.d)
+        slip.pointer_action.move_to_location(x0 + 5, y0 + 5).pointer_down()
+        slip.pointer_action.move_to_location(x0 + 7, y0 + 6).pointer_up()
+        slip.perform()
+        self.settle()
+        self.assertTrue(self.text("chosen-text").startswith("apple 0x00001000, 9 \u00d7 7"))
         self.assertEqual(self.panel(), ["apple new | 0x00001000, 9 \u00d7 7 | outside the kvpush window"])
         self.assertEqual(self.warnings_on_reload(), ["beforeunload"])
         self.assertEqual(self.panel(), [])  # the driver left the page all the same

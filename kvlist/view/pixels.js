@@ -9,6 +9,7 @@
 
 const VIEW_WIDTH_MAX = 1024;
 const ZOOM_MAX = 8;
+const DRAG_MIN = 4; // screen pixels the pointer moves before a press is a drag
 // Colours no device pixel has (their low three bits are not 0), so the
 // margins and the bytes the page does not hold never pass for pixels.
 const NO_BYTES = "#d3cdc5", MARGIN = "#f3f1ed";
@@ -273,8 +274,11 @@ class RawView {
         const px = this.els.pixels;
         px.addEventListener("pointermove", (ev) => {
             const cell = this.cellAt(ev.clientX, ev.clientY);
+            const d = this.dragging;
             this.hoverCell = cell;
-            if (this.dragging && cell) this.dragging.to = cell;
+            // A click that slips a little is still a click, even at zoom 1.
+            if (d && Math.hypot(ev.clientX - d.x, ev.clientY - d.y) >= DRAG_MIN) d.moved = true;
+            if (d && d.moved && cell) d.to = cell;
             this.hooks.hover(cell);
             this.schedule();
         });
@@ -289,14 +293,14 @@ class RawView {
             if (!cell) return;
             ev.preventDefault();
             px.setPointerCapture(ev.pointerId);
-            this.dragging = { from: cell, to: cell };
+            this.dragging = { from: cell, to: cell, x: ev.clientX, y: ev.clientY, moved: false };
         });
         px.addEventListener("pointerup", (ev) => {
             const d = this.dragging;
             this.dragging = null;
             if (!d) return;
-            const cell = this.cellAt(ev.clientX, ev.clientY) || d.to;
-            if (cell.row === d.from.row && cell.col === d.from.col) this.hooks.click(cell);
+            const cell = (d.moved && this.cellAt(ev.clientX, ev.clientY)) || d.to;
+            if (!d.moved || (cell.row === d.from.row && cell.col === d.from.col)) this.hooks.click(d.from);
             else this.hooks.dragged(d.from, cell);
             this.schedule();
         });
@@ -399,7 +403,7 @@ class RawView {
             ctx.fillRect(x(p.col), h - 3, x(this.width) - x(p.col), 3);
         }
         const d = this.dragging;
-        if (d && d.to) {
+        if (d && d.moved) {
             ctx.fillStyle = "#1565c0";
             const c0 = Math.min(d.from.col, d.to.col);
             ctx.fillRect(x(c0), h - 4, x(this.width) - x(c0), 4);
@@ -456,7 +460,7 @@ class RawView {
             ctx.fillText(text, x - 4, ly, x - 8);
             labelEnd = Math.max(labelEnd, ly + 13);
         });
-        if (this.dragging && this.dragging.to) {
+        if (this.dragging && this.dragging.moved) {
             const r0 = Math.min(this.dragging.from.row, this.dragging.to.row);
             const r1 = Math.max(this.dragging.from.row, this.dragging.to.row) + 1;
             ctx.fillStyle = "#1565c0";
