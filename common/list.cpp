@@ -54,41 +54,61 @@ namespace {
 // What may follow the last field of a line that leaves out the rest: the line
 // end (a CR of a CR LF that the file ends in included) and blanks.
 bool onlyBlanks(const char *p) { return strspn(p, " \t\r") == strlen(p); }
+
+// The fields of one line as the pattern reads them; those it does not reach
+// keep what the caller put there.
+struct Fields {
+    unsigned int address, ignored;
+    int width, height;
+    char name[listNameMax + 2]; // one more than allowed, to see a name too long
+    int end[5];                 // where each field that matched ends
+    int count;                  // how many matched
+};
+
+void scanFields(const char *text, Fields &f) {
+    f.count =
+        sscanf(text, "0x%08X%n 0x%04X%n %3d%n %3d%n %128s%n", &f.address, &f.end[0], &f.ignored,
+               &f.end[1], &f.width, &f.end[2], &f.height, &f.end[3], f.name, &f.end[4]);
+    if (f.count < 0)
+        f.count = 0;
+}
 } // namespace
 
 ListLine scanListLine(const ListLineText &line, ListScan &scan) {
     if (line.text[0] == '#')
         return listComment;
     ListEntry &e = scan.entry;
-    unsigned int a = e.address, ignored = 0;
-    int w = int(e.width), h = int(e.height);
-    char name[listNameMax + 2] = ""; // one more than allowed, to see a name too long
-    int end[5] = {0, 0, 0, 0, 0};    // where each field that matched ends
-    int fields = sscanf(line.text, "0x%08X%n 0x%04X%n %3d%n %3d%n %128s%n", &a, &end[0], &ignored,
-                        &end[1], &w, &end[2], &h, &end[3], name, &end[4]);
-    if (fields < 0)
-        fields = 0;
-    if (fields < 5) {
+    Fields f = {e.address, 0, int(e.width), int(e.height), "", {0, 0, 0, 0, 0}, 0};
+    scanFields(line.text, f);
+    if (f.count < 5) {
         // Text the fields stopped at, or a refusal before, leaves the line's
         // meaning open: it must not run with fields of another entry.
-        if (!onlyBlanks(line.text + (fields > 0 ? end[fields - 1] : 0)) || scan.refused) {
+        if (!onlyBlanks(line.text + (f.count > 0 ? f.end[f.count - 1] : 0)) || scan.refused) {
             scan.refused = true;
             return listIncomplete;
         }
         if (e.name[0] == '\0')
             return listNoName;
-    } else if (strlen(name) > size_t(listNameMax) || (line.cut && end[4] == line.length)) {
+    } else if (strlen(f.name) > size_t(listNameMax) || (line.cut && f.end[4] == line.length)) {
         scan.refused = true;
         return listNameTooLong;
     }
-    e.address = a;
-    e.width = uint32_t(w);
-    e.height = uint32_t(h);
-    if (fields == 5) {
-        memcpy(e.name, name, sizeof e.name);
+    e.address = f.address;
+    e.width = uint32_t(f.width);
+    e.height = uint32_t(f.height);
+    if (f.count == 5) {
+        memcpy(e.name, f.name, sizeof e.name);
         scan.refused = false;
     }
     return listEntry;
+}
+
+int listNameEnd(const ListLineText &line) {
+    if (line.text[0] == '#')
+        return -1;
+    Fields f = {0, 0, 0, 0, "", {0, 0, 0, 0, 0}, 0};
+    scanFields(line.text, f);
+    return f.count == 5 ? f.end[4] : -1;
 }
 
 const char *listRefusal(ListLine kind) {

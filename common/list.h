@@ -53,6 +53,11 @@ enum ListLine { listEntry, listComment, listNameTooLong, listNoName, listIncompl
 // nothing of the entry.
 ListLine scanListLine(const ListLineText &line, ListScan &scan);
 
+// Where the name of a line that gives all five fields ends, counted from the
+// line's start: what follows it is no field (find's note, say). -1 for a
+// comment or a line with fewer fields.
+int listNameEnd(const ListLineText &line);
+
 // The line each refused kind prints, or nullptr for an entry or a comment.
 const char *listRefusal(ListLine kind);
 

@@ -9,7 +9,7 @@ _kvtools() {
         if [[ $COMP_CWORD -eq 1 && $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help --version" -- "$cur")
         elif [[ $COMP_CWORD -eq 1 ]]; then
-            mapfile -t COMPREPLY < <(compgen -W "find sheet move check" -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W "find sheet view move check" -- "$cur")
         elif [[ $COMP_CWORD -eq 2 && $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "--help" -- "$cur")
         elif [[ ${COMP_WORDS[1]} == find && $COMP_CWORD -ge 3 ]]; then

@@ -11,7 +11,7 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -DKV_FUZZ=ON >/dev/null
 cmake --build build-fuzz -j2 >/dev/null
 mkdir -p build-fuzz/findings
 status=0
-for target in bmp list pull find sheet move check; do
+for target in bmp list pull find sheet view move check; do
     corpus=build-fuzz/corpus/$target
     log=build-fuzz/fuzz_$target.log
     mkdir -p "$corpus"

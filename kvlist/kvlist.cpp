@@ -1,4 +1,4 @@
-// kvlist VERB OPERANDS: the verbs that make, show, move and check list files.
+// kvlist VERB OPERANDS: the verbs that make, show, mend, move and check list files.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -23,6 +23,10 @@ const Verb verbs[] = {
     {"sheet", 2, 3, runSheet, statusFailed, "FIRMWARE LIST [OTHER_FIRMWARE]",
      "    Print one HTML page showing every entry of LIST as its picture; with\n"
      "    OTHER_FIRMWARE, both files side by side, the entries that differ marked.\n"},
+    {"view", 1, 4, runView, statusFailed, "FIRMWARE [LIST] [FIRST LAST]",
+     "    Print one HTML page that shows FIRMWARE's bytes as pixels and edits LIST\n"
+     "    over them; with FIRST and LAST (hexadecimal) only the bytes from FIRST to\n"
+     "    LAST and the 40960 after it.\n"},
     {"move", 3, 3, runMove, statusFailed, "OLD_FIRMWARE LIST NEW_FIRMWARE",
      "    Print LIST carried over to NEW_FIRMWARE: every picture found there gets\n"
      "    its new offset; one line per entry on standard error says what happened.\n"},

@@ -5,3 +5,4 @@ int runFind(int argc, char **argv);
 int runSheet(int argc, char **argv);
 int runMove(int argc, char **argv);
 int runCheck(int argc, char **argv);
+int runView(int argc, char **argv);

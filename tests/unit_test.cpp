@@ -111,7 +111,9 @@ TEST(ListLine, ScansFieldsAndCarriesThemOver) {
         {"0x00558000 128 160 ramp\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
         {"0x00560000 word\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
         {"0x\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
-        {"\xEF\xBB\xBF" "0x00550000 0x0000 1 2 c\n", false, listIncomplete, 0x54DF26, 12, 34, "prev"},
+        {"\xEF\xBB\xBF"
+         "0x00550000 0x0000 1 2 c\n",
+         false, listIncomplete, 0x54DF26, 12, 34, "prev"},
         {"0x00550000 0x0000 56 78\n", false, listEntry, 0x550000, 56, 78, "prev"},
         {"0x00550000 0x0000 56 78  \r\n", false, listEntry, 0x550000, 56, 78, "prev"},
         {"0x00550000 0x0000 56 78\n", true, listIncomplete, 0x54DF26, 12, 34, "prev"},
@@ -150,6 +152,28 @@ TEST(ListLine, ScansFieldsAndCarriesThemOver) {
     ListScan scan = {{0x54DF26, 12, 34, ""}, false};
     EXPECT_EQ(scanListLine(lineOf("0x00550000 0x0000 12 34\n"), scan), listNoName);
     EXPECT_EQ(scan.entry.address, 0x54DF26u);
+}
+
+TEST(ListLine, NameEndsWhereThePatternLeftIt) {
+    const struct {
+        std::string line;
+        int end;
+    } rows[] = {
+        {"0x00001000 0x0000 9 7 apple  # sure\n", 27},
+        {"0x00001000 0x0000 9 7 apple\r\n", 27},
+        {"0x00001000\t0x0  9   7\tapple", 27},
+        // Width and height take three characters each: 1234 reads as 123 and 4, the name is 5.
+        {"0x00001000 0x0 1234 5 a", 21},
+        {std::string("0x00001000 0x0000 9 7 ab\0cd", 27), 24},
+        {"0x00001000 0x0000 9 7 " + std::string(128, 'n'), 150}, // refused as too long, but it ends
+        {"0x00001000 0x0000 9 7\n", -1},
+        {"0x00001000\n", -1},
+        {"\n", -1},
+        {"# 0x00001000 0x0000 9 7 apple\n", -1},
+        {"0X00001000 0x0000 9 7 apple\n", -1},
+    };
+    for (const auto &r : rows)
+        EXPECT_EQ(listNameEnd(lineOf(r.line)), r.end) << r.line;
 }
 
 TEST(Args, NumbersSaturateInsteadOfWrapping) {
