@@ -1,7 +1,7 @@
 # cmake -DOUT=assets.cpp -DFILES=a.html,b.css,c.js -P embed.cmake
 #
 # Writes a C++ source holding each file's bytes as an array, found by the
-# file's name (ViewAsset in kvlist/view/view.h). CMake runs it on the build machine
+# file's name (PageAsset in kvlist/assets.h). CMake runs it on the build machine
 # whatever the target, so a cross build needs no helper program of its own.
 # A script or style that would end its element early, or open a comment in
 # it, would break the page around it: refused here, before it is built in.
@@ -29,12 +29,12 @@ foreach(path IN LISTS FILES)
   math(EXPR count "${count} + 1")
 endforeach()
 file(WRITE "${OUT}" "// Made by cmake/embed.cmake from the files named below: edit those.
-#include \"view.h\"
+#include \"assets.h\"
 
 namespace {
 ${arrays}} // namespace
 
-const ViewAsset viewAssets[] = {
+const PageAsset pageAssets[] = {
 ${table}};
-const size_t viewAssetCount = ${count};
+const size_t pageAssetCount = ${count};
 ")

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "assets.h"
 #include "bmp.h"
 #include "device.h"
 #include "le.h"
@@ -92,21 +93,12 @@ std::string entryNote(const uint8_t *line, size_t size) {
 
 namespace {
 
-const char pageStyle[] =
-    "<style>\n"
-    "body{margin:8px;font:13px/1.35 sans-serif;color:#000;background:#fff}\n"
-    "h1{font-size:16px;margin:0 0 4px}\n"
-    "main{display:flex;flex-wrap:wrap;align-items:flex-start;gap:8px;margin-top:8px}\n"
-    ".entry{margin:0;padding:4px;border:1px solid #bbb}\n"
-    ".pics{display:flex;align-items:flex-start;gap:8px}\n"
-    "img{display:block;image-rendering:pixelated}\n"
-    "figcaption{margin-top:4px;overflow-wrap:anywhere}\n"
-    ".file{color:#555}\n"
-    ".note{color:#036}\n"
-    ".state,.refused{color:#a00}\n"
-    ".differs{border:2px solid #c00;background:#fee}\n"
-    ".diff{color:#c00;font-weight:bold}\n"
-    "</style>\n";
+// The page's style, from sheet.css.
+std::string style() {
+    const PageAsset *css = findPageAsset("sheet.css");
+    return "<style>\n" + std::string(reinterpret_cast<const char *>(css->data), css->size) +
+           "</style>\n";
+}
 
 // What stands for a picture that is not shown.
 const char *stateText(PictureState state) {
@@ -217,7 +209,7 @@ bool Page::build(std::string &page, std::vector<std::string> &refusals, uint64_t
     if (firmware_.size() > 1)
         counts += ", " + format("%u differ", s.differ);
     out_ += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
-            files + "</title>\n" + pageStyle + "</head>\n<body>\n<h1>" + files +
+            files + "</title>\n" + style() + "</head>\n<body>\n<h1>" + files +
             "</h1>\n<p class=\"summary\">The list " + pageText(list_.path) + ": " + counts +
             "; pictures at twice their size.</p>\n<main>\n";
     for (const ListItem &item : items) {

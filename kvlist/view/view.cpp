@@ -1,5 +1,7 @@
 #include "view.h"
 
+#include "assets.h"
+
 #include <cstring>
 #include <string_view>
 
@@ -36,13 +38,6 @@ void appendJsonBytes(std::string &out, const uint8_t *data, size_t size) {
 
 namespace {
 
-const ViewAsset *findAsset(const std::string &name) {
-    for (size_t i = 0; i < viewAssetCount; i++)
-        if (name == viewAssets[i].name)
-            return &viewAssets[i];
-    return nullptr;
-}
-
 void appendJsonText(std::string &out, const std::string &text) {
     appendJsonBytes(out, reinterpret_cast<const uint8_t *>(text.data()), text.size());
 }
@@ -77,8 +72,8 @@ uint64_t Page::survey() const {
     constexpr uint64_t markup = 1024, escaped = 6, perLine = 128 + escaped * listNameMax;
     uint64_t bound = markup + escaped * (files_.firmwarePath.size() + files_.listPath.size()) +
                      (uint64_t(files_.range.size) + 2) / 3 * 4;
-    for (size_t i = 0; i < viewAssetCount; i++)
-        bound += viewAssets[i].size;
+    for (size_t i = 0; i < pageAssetCount; i++)
+        bound += pageAssets[i].size;
     if (files_.list)
         bound += (uint64_t(files_.list->size()) + 2) / 3 * 4;
     for (const ListItem &item : items_)
@@ -163,7 +158,7 @@ ViewWritten Page::build(const ViewSink &sink, std::vector<std::string> &refusals
     bound = survey();
     if (bound > viewPageMax)
         return viewTooLarge;
-    const ViewAsset *html = findAsset("view.html");
+    const PageAsset *html = findPageAsset("view.html");
     const char *text = reinterpret_cast<const char *>(html->data);
     const std::string_view tpl(text, html->size);
     // The template names what goes where: {{data}}, {{bytes}} and the files
@@ -183,7 +178,7 @@ ViewWritten Page::build(const ViewSink &sink, std::vector<std::string> &refusals
         } else if (name == "bytes") {
             if (!bytes(sink))
                 return viewWriteFailed;
-        } else if (const ViewAsset *a = findAsset(name)) {
+        } else if (const PageAsset *a = findPageAsset(name.c_str())) {
             out_.append(reinterpret_cast<const char *>(a->data), a->size);
         } else {
             out_.append(text + open, at - open);

@@ -65,13 +65,3 @@ enum ViewWritten { viewWritten, viewTooLarge, viewWriteFailed };
 // piece could not be written: no more are.
 ViewWritten writeViewPage(const ViewFiles &files, const ViewSink &sink,
                           std::vector<std::string> &refusals, uint64_t &bound);
-
-// The files the page is made of, embedded at build time: the HTML template,
-// its style and its scripts, each by its file name.
-struct ViewAsset {
-    const char *name;
-    const unsigned char *data;
-    size_t size;
-};
-extern const ViewAsset viewAssets[];
-extern const size_t viewAssetCount;
