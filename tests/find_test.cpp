@@ -348,6 +348,9 @@ TEST(FindPictures, BlocksGrownToTheirGroundAndCut) {
         v ^= 0x7C00;
     pair = join(picture(37, 21), pair);
     const std::vector<uint32_t> edge = onGround(41, 31, sky, 4, 3, picture(37, 25), 37);
+    std::vector<uint32_t> before = picture(41, 20);
+    for (uint32_t &v : before)
+        v ^= 0x03E0;
     std::vector<uint32_t> cornered = picture(36, 25); // black corners, on black after padding
     for (uint32_t y = 0; y < 3; y++)
         for (uint32_t x = 0; x + y < 3; x++)
@@ -368,6 +371,7 @@ TEST(FindPictures, BlocksGrownToTheirGroundAndCut) {
         {"a texture of cells, not cut at its breaks", cells, 37, {60}},
         {"201 rows, cut into two", picture(23, 201), 23, {100, 101}},
         {"icon reaching its right edge: the ground's runs frame it", edge, 41, {31}},
+        {"a picture right before such an icon is kept", join(before, edge), 41, {20, 31}},
         // Black rows above it are the padding's; it ends where the black ends.
         {"icon on black after black padding", padded, 39, {27}, 400 + 5 * 39},
     };

@@ -208,7 +208,12 @@ void segmentBlock(Words w, size_t start, uint32_t width, uint32_t rows, size_t l
         }
     }
     const size_t wd = width;
-    groundFrame(w, start, width, rows, lo, hi);
+    {
+        // Whole rows of the block before the frame are a picture of their own.
+        const size_t was = start;
+        if (groundFrame(w, start, width, rows, lo, hi) && start >= was + findMinHeight * wd)
+            out.push_back({was, width, uint32_t((start - was) / wd)});
+    }
     // Whole rows of the top-left colour above, then back to where its run
     // begins; whole rows of the bottom-right colour below. A ground running
     // on farther than a picture is tall is filling, not ground.
