@@ -688,9 +688,9 @@ class Filler:
     names its source in self.source. log holds (offset, length, kind, source) of each piece."""
 
     def __init__(self, part):
-        self.spec = FILLERS[part]
+        self.kinds = FILLERS[part]
         self.part = part
-        self.stocks = {k: [s for s in v if s.files] for k, v in self.spec.items() if isinstance(v, list)}
+        self.stocks = {k: [s for s in v if s.files] for k, v in self.kinds.items() if isinstance(v, list)}
         self.log, self.source = [], "-"
 
     def take(self, kind, rng, n):
@@ -719,7 +719,7 @@ class Filler:
         return text.encode("utf-16-be" if big else "utf-16-le")[:n].ljust(n, b"\0")
 
     def compressed(self, rng, n):
-        method = rng.choice(self.spec["compression"])
+        method = rng.choice(self.kinds["compression"])
         out = b""
         while len(out) < n:
             plain = self.code(rng, 4 * n) if rng.random() < 0.5 else self.text(rng, 4 * n)
@@ -737,7 +737,7 @@ class Filler:
         return out[:n]
 
     def table(self, rng, n):
-        kind = rng.choice(self.spec["tables"])
+        kind = rng.choice(self.kinds["tables"])
         self.source = kind
         count = n // 2 + 1
         if kind == "pointers":
@@ -788,7 +788,7 @@ class Filler:
         return struct.pack("<%dH" % count, *values)[:n]
 
     def audio(self, rng, n):
-        if self.spec["audio"] != "tones":
+        if self.kinds["audio"] != "tones":
             data = self.take("audio", rng, n + 1)
             if rng.random() < 0.3:  # 8-bit unsigned, as small players keep sound
                 return bytes((b + 128) & 0xFF for b in data[1::2])[:n].ljust(n, b"\x80")

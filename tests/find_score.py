@@ -7,9 +7,9 @@ import struct
 import unittest
 
 HERE = os.path.dirname(os.path.abspath(__file__))
-spec = importlib.util.spec_from_file_location("bench_find", os.path.join(HERE, "..", "bench", "bench_find.py"))
-bench = importlib.util.module_from_spec(spec)
-spec.loader.exec_module(bench)
+found = importlib.util.spec_from_file_location("bench_find", os.path.join(HERE, "..", "bench", "bench_find.py"))
+bench = importlib.util.module_from_spec(found)
+found.loader.exec_module(bench)
 
 START = 1001  # odd: rows of the pictures do not line up with the file's words
 
