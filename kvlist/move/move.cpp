@@ -61,7 +61,7 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
             blocks.back().end = std::max(blocks.back().end, jobs[j].start + jobs[j].size);
         jobs[j].block = blocks.size() - 1;
     }
-    const std::vector<Placement> placed = placeBlocks(old, oldSize, blocks, now, nowSize);
+    const std::vector<int64_t> placed = placeBlocks(old, oldSize, blocks, now, nowSize);
 
     Moved m;
     std::fill(m.counts, m.counts + moveWords, 0u);
@@ -84,8 +84,8 @@ Moved moveList(const uint8_t *old, size_t oldSize, const uint8_t *list, size_t l
         const ListEntry &e = it.entry;
         MoveReport r{e.name, moveNotFound, 0, 0, 0, it.number};
         newStart[i] = -1;
-        if (j.size > 0 && placed[j.block].offset >= 0) {
-            r.by = placed[j.block].offset - int64_t(blocks[j.block].start);
+        if (j.size > 0 && placed[j.block] >= 0) {
+            r.by = placed[j.block] - int64_t(blocks[j.block].start);
             const uint64_t to = uint64_t(int64_t(j.start) + r.by);
             newStart[i] = int64_t(to);
             if (memcmp(old + j.start, now + to, j.size) == 0) {

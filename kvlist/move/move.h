@@ -47,14 +47,10 @@ struct Span {
 std::vector<bool> inEveryLongestChain(const std::vector<Span> &spans);
 
 // Where each of the old file's blocks lies in the new file, or -1: blocks in
-// offset order, none overlapping. exact tells a block found byte for byte.
-struct Placement {
-    int64_t offset;
-    bool exact;
-};
-std::vector<Placement> placeBlocks(const uint8_t *old, size_t oldSize,
-                                   const std::vector<Span> &blocks, const uint8_t *now,
-                                   size_t nowSize);
+// offset order, none overlapping.
+std::vector<int64_t> placeBlocks(const uint8_t *old, size_t oldSize,
+                                 const std::vector<Span> &blocks, const uint8_t *now,
+                                 size_t nowSize);
 
 // Whether a redrawn block, with equal of its pixels (those unlike its most
 // common colour) equal at the best place and next at the next best place

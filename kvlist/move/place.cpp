@@ -52,9 +52,9 @@ class Placer {
     Placer(const uint8_t *old, size_t oldSize, const std::vector<Span> &blocks, const uint8_t *now,
            size_t nowSize)
         : old(old), now(now), oldSize(oldSize), nowSize(nowSize), blocks(blocks),
-          placed(blocks.size(), Placement{-1, false}), pattern(blocks.size()) {}
+          placed(blocks.size(), -1), pattern(blocks.size()) {}
 
-    std::vector<Placement> run() {
+    std::vector<int64_t> run() {
         groupPatterns();
         findPlaces();
         for (;;) {
@@ -173,18 +173,18 @@ class Placer {
         std::vector<Gap> out;
         Gap g{0, 0, 0, 0, {}};
         for (size_t b = 0; b < blocks.size(); b++) {
-            if (placed[b].offset < 0) {
+            if (placed[b] < 0) {
                 g.pending.push_back(uint32_t(b));
                 continue;
             }
             if (!g.pending.empty()) {
                 g.oldHi = blocks[b].start;
-                g.nowHi = uint64_t(placed[b].offset);
+                g.nowHi = uint64_t(placed[b]);
                 out.push_back(g);
                 g.pending.clear();
             }
             g.oldLo = blocks[b].end;
-            g.nowLo = uint64_t(placed[b].offset) + (blocks[b].end - blocks[b].start);
+            g.nowLo = uint64_t(placed[b]) + (blocks[b].end - blocks[b].start);
         }
         if (!g.pending.empty()) {
             g.oldHi = oldSize;
@@ -233,7 +233,6 @@ class Placer {
         uint32_t block;
         uint64_t place;
         uint32_t whose;
-        bool exact;
     };
 
     // Proposals that are each on every longest chain in block order are
@@ -253,7 +252,7 @@ class Placer {
         bool progress = false;
         for (const Proposal &pr : proposed)
             if (whole[pr.whose]) {
-                placed[pr.block] = {int64_t(pr.place), pr.exact};
+                placed[pr.block] = int64_t(pr.place);
                 progress = true;
             }
         return progress;
@@ -271,7 +270,7 @@ class Placer {
                     const bool single = gr.inOld.count == 1 && gr.inNow.count == 1;
                     if (single == once && gr.inOld.count == gr.inNow.count && gr.inOld.count > 0)
                         for (const uint32_t b : gr.members)
-                            proposed.push_back({b, inOrder(gr, b), gr.id, true});
+                            proposed.push_back({b, inOrder(gr, b), gr.id});
                 }
                 if (settle(proposed)) {
                     progress = true;
@@ -495,7 +494,7 @@ class Placer {
             const Pattern &p = patterns[gr.id];
             for (const uint32_t b : gr.members) {
                 const Claim &c = kept[p.inOld.below(blocks[b].start) - gr.inOld.first];
-                proposed.push_back({b, c.start, uint32_t(i), c.differ == 0});
+                proposed.push_back({b, c.start, uint32_t(i)});
             }
         }
         return settle(proposed);
@@ -504,7 +503,7 @@ class Placer {
     const uint8_t *old, *now;
     size_t oldSize, nowSize;
     const std::vector<Span> &blocks;
-    std::vector<Placement> placed;
+    std::vector<int64_t> placed;   // per block, -1 while not placed
     std::vector<uint32_t> pattern; // per block
     std::vector<Pattern> patterns;
 };
@@ -563,8 +562,8 @@ std::vector<bool> inEveryLongestChain(const std::vector<Span> &spans) {
     return out;
 }
 
-std::vector<Placement> placeBlocks(const uint8_t *old, size_t oldSize,
-                                   const std::vector<Span> &blocks, const uint8_t *now,
-                                   size_t nowSize) {
+std::vector<int64_t> placeBlocks(const uint8_t *old, size_t oldSize,
+                                 const std::vector<Span> &blocks, const uint8_t *now,
+                                 size_t nowSize) {
     return Placer(old, oldSize, blocks, now, nowSize).run();
 }
